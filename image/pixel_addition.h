@@ -1,0 +1,20 @@
+// Pixel addition, the program's one job: signed offsets added to every pixel or to a square pen.
+#pragma once
+
+#include <cstdint>
+
+#include "image/pixel_image.h"
+
+struct AdjustSettings {
+    int32_t red;
+    int32_t green;
+    int32_t blue;
+    int32_t penSize;
+};
+
+// Adds the offsets to every pixel once. Gives the same pixels as AddToPixel on each pixel.
+void AddToWholeImage(PixelImage& image, const AdjustSettings& settings);
+
+// Adds the offsets to the pen square at (x, y): columns and rows x - n/2 .. x - n/2 + n - 1 for
+// pen size n. Pixels outside the image are skipped; a pen size below 1 changes nothing.
+void StampPen(PixelImage& image, const AdjustSettings& settings, int32_t x, int32_t y);

@@ -1,0 +1,96 @@
+#include "image/pixel_image.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "image/platform.h"
+
+namespace {
+
+void WriteLe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void WriteLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+}  // namespace
+
+void* AllocZeroed(int32_t size) {
+    if (size < 1) {
+        return nullptr;
+    }
+    return PlatformAllocZeroed(static_cast<size_t>(size));
+}
+
+bool FreeBlock(void* block) {
+    if (block != nullptr) {
+        PlatformFree(block);
+    }
+    return true;
+}
+
+int32_t ImageBlockSize(int32_t width, int32_t height) {
+    if (width < 1 || height < 1) {
+        return 0;
+    }
+    // Both factors are below 2^31, so the product of pixels fits 64 bits before the test.
+    const int64_t pixelBytes = int64_t{width} * height * kBytesPerPixel;
+    if (pixelBytes > INT32_MAX - kInfoHeaderSize) {
+        return 0;
+    }
+    return static_cast<int32_t>(pixelBytes + kInfoHeaderSize);
+}
+
+PixelImage::PixelImage() : block(nullptr), header(nullptr), pixels(nullptr), width(0), height(0) {
+    Create(128, 128);
+}
+
+bool PixelImage::Create(int32_t newWidth, int32_t newHeight) {
+    if (newWidth < 1 || newHeight < 1) {
+        return false;
+    }
+    const int32_t size = ImageBlockSize(newWidth, newHeight);
+    if (size == 0) {
+        return false;
+    }
+    // The new block comes first: if it cannot be had, the user's picture must survive.
+    auto* newBlock = static_cast<uint8_t*>(AllocZeroed(size));
+    if (newBlock == nullptr) {
+        return false;
+    }
+    FreeBlock(block);
+    block = newBlock;
+    header = newBlock;
+    pixels = newBlock + kInfoHeaderSize;
+    width = newWidth;
+    height = newHeight;
+    WriteLe32(header + 0, kInfoHeaderSize);
+    WriteLe32(header + 4, static_cast<uint32_t>(width));
+    WriteLe32(header + 8, static_cast<uint32_t>(-height));  // negative: top row first
+    WriteLe16(header + 12, 1);                              // planes
+    WriteLe16(header + 14, 32);                             // bits per pixel
+    return true;
+}
+
+void PixelImage::Release() {
+    FreeBlock(block);
+    block = nullptr;
+    header = nullptr;
+    pixels = nullptr;
+    width = 0;
+    height = 0;
+}
+
+namespace {
+void ReleaseTheImage() { g_image.Release(); }
+}  // namespace
+
+// Constructed before the program's entry runs; the release is registered right after it.
+PixelImage g_image;
+static const int g_imageReleaseRegistered = std::atexit(ReleaseTheImage);

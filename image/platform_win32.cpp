@@ -1,0 +1,123 @@
+// The platform seam on Windows: the process heap and the Win32 file calls.
+#include "image/platform.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+void* PlatformAllocZeroed(size_t size) {
+    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
+}
+
+void PlatformFree(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+
+namespace {
+
+bool SetError(FileError* error, FileError why) {
+    if (error != nullptr) {
+        *error = why;
+    }
+    return false;
+}
+
+bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        length -= written;
+    }
+    return true;
+}
+
+// A file that another program holds open without sharing, or that is read-only, must fail the
+// save just as creating over it directly would.
+bool TargetIsWritable(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return true;
+    }
+    const DWORD why = GetLastError();
+    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
+                           FileError* error) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return SetError(error, FileError::kCannotOpen);
+    }
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+        CloseHandle(file);
+        return SetError(error, FileError::kCannotOpen);
+    }
+    const uint64_t size64 = (uint64_t{high} << 32) | low;
+    if (size64 > maxLength) {
+        CloseHandle(file);
+        return SetError(error, FileError::kTooLarge);
+    }
+    const size_t size = static_cast<size_t>(size64);
+    auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    if (buffer == nullptr) {
+        CloseHandle(file);
+        return SetError(error, FileError::kTooLarge);
+    }
+    // What counts is the bytes that actually arrived; a short read is judged by the decoder.
+    size_t got = 0;
+    while (got < size) {
+        const size_t left = size - got;
+        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD n = 0;
+        if (!ReadFile(file, buffer + got, chunk, &n, nullptr) || n == 0) {
+            break;
+        }
+        got += n;
+    }
+    CloseHandle(file);
+    *data = buffer;
+    *length = got;
+    return true;
+}
+
+bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length,
+                            FileError* error) {
+    if (!TargetIsWritable(path)) {
+        return SetError(error, FileError::kCannotWrite);
+    }
+    // The new file is written beside the target, in the same folder, so the final move is a
+    // rename on one volume and never a copy.
+    std::string temp;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".~%lu-%u.tmp", GetCurrentProcessId(), attempt);
+        temp = std::string(path) + suffix;
+        file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        return SetError(error, FileError::kCannotWrite);
+    }
+    const bool written = WriteAll(file, data, length) && FlushFileBuffers(file);
+    const bool closed = CloseHandle(file) != 0;
+    if (!written || !closed ||
+        !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temp.c_str());
+        return SetError(error, FileError::kCannotWrite);
+    }
+    return true;
+}

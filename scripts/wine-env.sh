@@ -1,0 +1,46 @@
+# Sourced by the test and run scripts: a private Wine prefix inside the build folder, with the
+# Japanese code page, on a private Xvfb display. velmora_wine_start PREFIX_DIR sets it up;
+# velmora_wine_stop ends the display and the prefix's wineserver.
+
+velmora_wine_start() {
+  export WINEPREFIX="$1"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  # Code page 932 for every Windows program we start; the locale must exist (scripts/deps.sh).
+  export LANG=ja_JP.UTF-8
+  unset LC_ALL
+
+  if [ -z "${VELMORA_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    # -displayfd lets the server pick a free display number itself: no races with other runs.
+    Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    VELMORA_XVFB_PID=$!
+    local n
+    read -r n <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$n"
+  fi
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 </dev/null
+    # Unmanaged windows: no window manager runs under Xvfb, and managed ones make every
+    # top-level window's destruction wait about two seconds.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    wineserver -w
+  fi
+  # One persistent server for the whole run; its daemons must not hold our output open.
+  { wineserver -p && wine wineboot; } >/dev/null 2>&1 </dev/null
+}
+
+velmora_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${VELMORA_XVFB_PID:-}" ]; then
+    kill "$VELMORA_XVFB_PID" 2>/dev/null || true
+    wait "$VELMORA_XVFB_PID" 2>/dev/null || true
+    VELMORA_XVFB_PID=
+  fi
+}

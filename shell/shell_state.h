@@ -1,0 +1,50 @@
+// The shell's program-wide values. There is one thread, one main window and one image, so these
+// live for the whole run as plain globals; each comment says who writes the value.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstdint>
+
+#include "image/pixel_addition.h"
+
+// Big enough for any path the system's ANSI file calls accept, long-path prefixes included, so a
+// command-line path is never cut short or copied past the end.
+constexpr size_t kPathCapacity = 32768;
+constexpr char kProductName[] = "Velmora";
+
+enum MenuCommand : int {
+    IDM_OPEN = 101,
+    IDM_SAVE_AS = 102,
+    IDM_OVERWRITE_SAVE = 103,
+    IDM_EXIT = 104,
+    IDM_COPY_BITMAP = 202,
+    IDM_PASTE_BITMAP = 203,
+    IDM_WHOLE_IMAGE = 204,
+    IDM_IMAGE_SIZE = 301,
+    IDM_VERSION_INFO = 801,
+    IDM_AUTHOR_SITE = 802,
+};
+
+extern HINSTANCE g_instance;              // start-up
+extern HWND g_mainWindow;                 // start-up, once CreateWindowExA returns
+extern char g_currentFileName[kPathCapacity];  // start-up load, open, drop, save, paste
+extern bool g_modified;                   // set by pen stamps; cleared by open, drop, save
+extern int32_t g_shownWidth;              // start-up and RefitCanvas
+extern int32_t g_shownHeight;             // start-up and RefitCanvas
+extern AdjustSettings g_adjust;           // start-up, then the up-down controls only
+
+extern HWND g_canvas;                     // MainFrame's creation handler
+extern HWND g_statusBar;                  // MainFrame's creation handler
+extern int32_t g_canvasWidth;             // MainFrame's layout handler
+extern int32_t g_canvasHeight;            // MainFrame's layout handler
+
+// The one file dialog record shared by open, save-as and overwrite save, so path and filter
+// carry over; filled by MainFrame's creation handler.
+extern OPENFILENAMEA g_fileDialog;
+extern char g_dialogFile[256];
+extern char g_dialogFileTitle[256];
+
+// Sets the title "Velmora - <current file name>".
+void UpdateTitle();

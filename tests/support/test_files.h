@@ -1,0 +1,50 @@
+// Real files for the tests: a private scratch folder, whole-file reads and writes, and BMP
+// files built byte by byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/pixel_image.h"
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder of its own for one test, removed with everything in it afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    // Full path of a file inside the folder, in the form the platform's file calls take.
+    std::string Path(const std::string& name) const;
+    const std::string& Root() const { return root; }
+
+private:
+    std::string root;
+};
+
+bool WriteFileBytes(const std::string& path, const Bytes& bytes);
+// The file's bytes; an empty vector with *exists false when it cannot be read.
+Bytes ReadFileBytes(const std::string& path, bool* exists = nullptr);
+bool FileExists(const std::string& path);
+
+void PutLe32(Bytes& b, size_t offset, uint32_t v);
+void PutLe16(Bytes& b, size_t offset, uint16_t v);
+uint32_t GetLe32(const Bytes& b, size_t offset);
+
+// A 24-bit bottom-up BMP with a 54-byte header; pixel (x, y) gets ColourAt(x, y), fill bytes
+// are 0xEE so a reader that takes them for pixels is caught.
+Bytes MakeBmp(int32_t width, int32_t height);
+// Deterministic distinct colours: red, green, blue of pixel (x, y).
+void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]);
+
+// An image that is released when the test ends (PixelImage itself never frees on destruction).
+struct ScopedImage {
+    PixelImage image;
+    ~ScopedImage() { image.Release(); }
+};
+
+// Fills the image with a pattern in which neighbouring channels differ.
+void FillPattern(PixelImage& image);
