@@ -1,0 +1,171 @@
+#include "image/clipboard_dib.h"
+
+#include <cstring>
+
+#include "image/bmp_file.h"
+#include "image/platform_clipboard.h"
+
+namespace {
+
+// A 40-byte header announcing BI_BITFIELDS is followed by three 4-byte colour masks before the
+// rows; longer headers carry their masks inside themselves. Screen bitmaps reach us this way.
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint64_t kColourMasksSize = 12;
+
+uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+uint16_t ReadLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+void WriteLe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+void WriteLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Report(bool* flag, bool value) {
+    if (flag != nullptr) {
+        *flag = value;
+    }
+}
+
+}  // namespace
+
+size_t DibBlockSize(const PixelImage& image) {
+    const int32_t height = image.GetHeight() < 0 ? 0 : image.GetHeight();
+    // A live image is at most 2 GiB at 4 bytes a pixel, so its 3-byte rows fit comfortably in 64
+    // bits and, being smaller than the image block, in any size_t that could hold the image.
+    const uint64_t size = uint64_t{kInfoHeaderSize} +
+                          static_cast<uint64_t>(RowStride(image.GetWidth())) * uint64_t(height);
+    return static_cast<size_t>(size);
+}
+
+void WriteDibBlock(const PixelImage& image, uint8_t* block) {
+    const int32_t width = image.GetWidth();
+    const int32_t height = image.GetHeight();
+    const size_t stride = static_cast<size_t>(RowStride(width));
+    // Fields not listed stay 0: compression (BI_RGB), image size, resolutions, colour counts.
+    std::memset(block, 0, kInfoHeaderSize);
+    WriteLe32(block + 0, kInfoHeaderSize);                // header size
+    WriteLe32(block + 4, static_cast<uint32_t>(width));   // width
+    WriteLe32(block + 8, static_cast<uint32_t>(height));  // height, positive: bottom row first
+    WriteLe16(block + 12, 1);                             // planes
+    WriteLe16(block + 14, 24);                            // bits per pixel
+    uint8_t* row = block + kInfoHeaderSize;
+    for (int32_t r = 0; r < height; ++r, row += stride) {
+        const uint8_t* src = image.RowPixels(height - 1 - r);
+        uint8_t* dst = row;
+        for (int32_t x = 0; x < width; ++x, src += kBytesPerPixel, dst += 3) {
+            dst[0] = src[0];  // blue
+            dst[1] = src[1];  // green
+            dst[2] = src[2];  // red; the fourth byte is dropped
+        }
+        // The block may come from anywhere, so the fill bytes are cleared rather than assumed.
+        std::memset(dst, 0, static_cast<size_t>(row + stride - dst));
+    }
+}
+
+bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
+    if (block == nullptr || size < static_cast<size_t>(kInfoHeaderSize)) {
+        return false;
+    }
+    const uint16_t bitsPerPixel = ReadLe16(block + 14);  // offset 14: bits per pixel
+    if (bitsPerPixel != 24 && bitsPerPixel != 32) {
+        return false;
+    }
+    const uint32_t headerSize = ReadLe32(block + 0);                   // offset 0
+    const int32_t width = static_cast<int32_t>(ReadLe32(block + 4));   // offset 4
+    const int32_t height = static_cast<int32_t>(ReadLe32(block + 8));  // offset 8
+    const uint32_t compression = ReadLe32(block + 16);                 // offset 16
+    // Planes, image size, resolutions and colour counts are not consulted.
+    uint64_t rowsOffset = headerSize;
+    if (bitsPerPixel == 32 && headerSize == uint32_t{kInfoHeaderSize} &&
+        compression == kBiBitfields) {
+        rowsOffset += kColourMasksSize;
+    }
+    if (rowsOffset > size) {
+        return false;
+    }
+    // Top-down blocks (negative height) and empty ones end here, before the image is touched.
+    if (width < 1 || height < 1) {
+        return false;
+    }
+    const uint64_t rowBytes = bitsPerPixel == 24 ? static_cast<uint64_t>(RowStride(width))
+                                                 : uint64_t(width) * kBytesPerPixel;
+    // Divide rather than multiply, so no product of hostile header values can wrap.
+    if (rowBytes > (uint64_t{size} - rowsOffset) / static_cast<uint64_t>(height)) {
+        return false;
+    }
+    if (!image.Create(width, height)) {
+        return false;
+    }
+    const uint8_t* row = block + rowsOffset;
+    for (int32_t r = 0; r < height; ++r, row += rowBytes) {
+        uint8_t* dst = image.RowPixels(height - 1 - r);  // block rows run bottom to top
+        if (bitsPerPixel == 32) {
+            std::memcpy(dst, row, static_cast<size_t>(rowBytes));  // fourth bytes included
+            continue;
+        }
+        const uint8_t* src = row;
+        for (int32_t x = 0; x < width; ++x, src += 3, dst += kBytesPerPixel) {
+            dst[0] = src[0];  // blue
+            dst[1] = src[1];  // green
+            dst[2] = src[2];  // red; the fourth byte stays 0 from Create
+        }
+    }
+    return true;
+}
+
+bool CopyToClipboard(const PixelImage& image, bool* published) {
+    Report(published, false);
+    // The block is finished before the clipboard is opened, so it is held open only briefly.
+    const size_t size = DibBlockSize(image);
+    ClipboardBlock block = PlatformAllocMovable(size);
+    if (block == nullptr) {
+        return true;
+    }
+    uint8_t* bytes = PlatformLockMovable(block);
+    if (bytes == nullptr) {
+        PlatformFreeMovable(block);
+        return true;
+    }
+    WriteDibBlock(image, bytes);
+    PlatformUnlockMovable(block);
+    if (!PlatformOpenClipboard()) {
+        PlatformFreeMovable(block);
+        return true;
+    }
+    PlatformEmptyClipboard();
+    const bool taken = PlatformSetClipboardDib(block);
+    PlatformCloseClipboard();
+    // Once taken the block is the clipboard's; otherwise nobody else will ever free it.
+    if (!taken) {
+        PlatformFreeMovable(block);
+    }
+    Report(published, taken);
+    return true;
+}
+
+bool PasteFromClipboard(PixelImage& image) {
+    if (!PlatformOpenClipboard()) {
+        return false;
+    }
+    bool pasted = false;
+    ClipboardBlock block = PlatformGetClipboardDib();
+    const size_t size = block == nullptr ? 0 : PlatformMovableSize(block);
+    if (size >= static_cast<size_t>(kInfoHeaderSize)) {
+        const uint8_t* bytes = PlatformLockMovable(block);
+        if (bytes != nullptr) {
+            pasted = ReadDibBlock(image, bytes, size);
+            PlatformUnlockMovable(block);
+        }
+    }
+    PlatformCloseClipboard();
+    return pasted;
+}
