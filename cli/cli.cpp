@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/bmp_file.h"
+#include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 
@@ -18,6 +19,8 @@ const char kUsage[] =
     "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
     "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
     "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"
+    "  velmora-cli copy IN.bmp                                   put IN on the clipboard\n"
+    "  velmora-cli paste OUT.bmp                                 save the clipboard's bitmap\n"
     "  velmora-cli --help | --version\n"
     "R, G and B are -256..256, PEN is 1..16; each channel is clamped to 0..255 after every\n"
     "addition. OUT may be IN; a failed save leaves any old OUT as it was.\n";
@@ -83,6 +86,34 @@ int Save(const char* path, std::FILE* err) {
     return kExitFileError;
 }
 
+// copy loads the file and publishes it; paste takes the clipboard's bitmap and saves it.
+int RunClipboardCommand(const std::string& command, const char* path, std::FILE* err) {
+#ifdef _WIN32
+    if (command == "copy") {
+        if (!Load(path, err)) {
+            return kExitFileError;
+        }
+        bool published = false;
+        CopyToClipboard(g_image, &published);
+        if (!published) {
+            std::fputs("velmora-cli: the clipboard could not be written\n", err);
+            return kExitFileError;
+        }
+        return kExitOk;
+    }
+    if (!PasteFromClipboard(g_image)) {
+        std::fputs("velmora-cli: the clipboard holds no 24- or 32-bit bitmap\n", err);
+        return kExitFileError;
+    }
+    return Save(path, err);
+#else
+    (void)command;
+    (void)path;
+    std::fputs("velmora-cli: no clipboard on this platform\n", err);
+    return kExitFileError;
+#endif
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
@@ -135,6 +166,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
             StampPen(g_image, settings, p.x, p.y);
         }
         return Save(argv[3], err);
+    }
+    if ((command == "copy" || command == "paste") && argc == 3) {
+        return RunClipboardCommand(command, argv[2], err);
     }
     return Usage(err);
 }
