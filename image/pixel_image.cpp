@@ -39,12 +39,13 @@ int32_t ImageBlockSize(int32_t width, int32_t height) {
     if (width < 1 || height < 1) {
         return 0;
     }
-    // Both factors are below 2^31, so the product of pixels fits 64 bits before the test.
-    const int64_t pixelBytes = int64_t{width} * height * kBytesPerPixel;
-    if (pixelBytes > INT32_MAX - kInfoHeaderSize) {
+    // Both factors are below 2^31, so the pixel count fits 63 bits; four bytes a pixel would
+    // not, so the count is compared before it is multiplied.
+    const int64_t pixelCount = int64_t{width} * height;
+    if (pixelCount > (INT32_MAX - kInfoHeaderSize) / kBytesPerPixel) {
         return 0;
     }
-    return static_cast<int32_t>(pixelBytes + kInfoHeaderSize);
+    return static_cast<int32_t>(pixelCount * kBytesPerPixel + kInfoHeaderSize);
 }
 
 PixelImage::PixelImage() : block(nullptr), header(nullptr), pixels(nullptr), width(0), height(0) {

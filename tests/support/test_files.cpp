@@ -24,11 +24,14 @@ ScratchDir::~ScratchDir() {
     fs::remove_all(root, ignored);
 }
 
-std::string ScratchDir::Path(const std::string& name) const { return (fs::path(root) / name).string(); }
+std::string ScratchDir::Path(const std::string& name) const {
+    return (fs::path(root) / name).string();
+}
 
 bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
@@ -105,4 +108,35 @@ void FillPattern(PixelImage& image) {
             image.SetBlue(x, y, rgb[2]);
         }
     }
+}
+
+uint8_t FourthByte(const PixelImage& image, int32_t x, int32_t y) {
+    return image.RowPixels(y)[static_cast<size_t>(x) * kBytesPerPixel + 3];
+}
+
+void SetFourthByte(PixelImage& image, int32_t x, int32_t y, uint8_t value) {
+    image.RowPixels(y)[static_cast<size_t>(x) * kBytesPerPixel + 3] = value;
+}
+
+void MarkFourthBytes(PixelImage& image) {
+    for (int32_t y = 0; y < image.GetHeight(); ++y) {
+        for (int32_t x = 0; x < image.GetWidth(); ++x) {
+            SetFourthByte(image, x, y, static_cast<uint8_t>(0x80 | ((x * 7 + y * 13) & 0x7F)));
+        }
+    }
+}
+
+ImageSnapshot Snapshot(const PixelImage& image) {
+    ImageSnapshot s;
+    s.width = image.GetWidth();
+    s.height = image.GetHeight();
+    if (image.GetHeader() != nullptr) {
+        s.header.assign(image.GetHeader(), image.GetHeader() + kInfoHeaderSize);
+    }
+    if (image.GetPixels() != nullptr) {
+        const size_t n =
+            static_cast<size_t>(s.width) * static_cast<size_t>(s.height) * kBytesPerPixel;
+        s.pixels.assign(image.GetPixels(), image.GetPixels() + n);
+    }
+    return s;
 }

@@ -12,7 +12,7 @@ using Bytes = std::vector<uint8_t>;
 
 // A fresh folder of its own for one test, removed with everything in it afterwards.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -21,7 +21,7 @@ public:
     std::string Path(const std::string& name) const;
     const std::string& Root() const { return root; }
 
-private:
+  private:
     std::string root;
 };
 
@@ -48,3 +48,24 @@ struct ScopedImage {
 
 // Fills the image with a pattern in which neighbouring channels differ.
 void FillPattern(PixelImage& image);
+
+// The fourth byte of pixel (x, y), which no public operation reads or writes; the point must
+// lie inside the image.
+uint8_t FourthByte(const PixelImage& image, int32_t x, int32_t y);
+void SetFourthByte(PixelImage& image, int32_t x, int32_t y, uint8_t value);
+// Gives every pixel a distinct non-zero fourth byte, so an operation that disturbs it shows.
+void MarkFourthBytes(PixelImage& image);
+
+// Everything observable about an image: its size, its 40-byte header and every pixel byte,
+// the fourth bytes included. Two equal snapshots mean nothing changed.
+struct ImageSnapshot {
+    int32_t width = 0;
+    int32_t height = 0;
+    Bytes header;
+    Bytes pixels;
+    bool operator==(const ImageSnapshot& o) const {
+        return width == o.width && height == o.height && header == o.header && pixels == o.pixels;
+    }
+    bool operator!=(const ImageSnapshot& o) const { return !(*this == o); }
+};
+ImageSnapshot Snapshot(const PixelImage& image);
