@@ -136,6 +136,27 @@ TEST(ReadDibBlock, RefusesSizesThatWouldWrap) {
     }
 }
 
+// Each length from 0 up to the full block, in a buffer of exactly that length so a sanitizer
+// build catches any read past it: only the full block pastes, every shorter one changes nothing.
+TEST(ReadDibBlock, EveryTruncationIsRefusedUntilTheLastRowFits) {
+    const DibLayout layouts[] = {
+        {5, 3, 24}, {3, 2, 32}, {3, 2, 32, 40, kBitfields, true}, {2, 2, 24, 124}};
+    for (const DibLayout& layout : layouts) {
+        const Bytes full = MakeDib(layout);
+        for (size_t length = 0; length <= full.size(); ++length) {
+            const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
+            ScopedImage s;
+            Prepare(s.image);
+            const Bytes before = ImageBytes(s.image);
+            const bool accepted = ReadDibBlock(s.image, cut.data(), cut.size());
+            ASSERT_EQ(accepted, length == full.size()) << length << " of " << full.size();
+            if (!accepted) {
+                ASSERT_EQ(ImageBytes(s.image), before) << length;
+            }
+        }
+    }
+}
+
 TEST(ReadDibBlock, EveryRowPaddingOfTwentyFourBits) {
     for (int32_t width = 1; width <= 5; ++width) {
         ScopedImage s;
