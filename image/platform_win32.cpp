@@ -37,6 +37,11 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
 // A file that another program holds open without sharing, or that is read-only, must fail the
 // save just as creating over it directly would.
 bool TargetIsWritable(const char* path) {
+    // Asked first because a Wine run as root opens a read-only file for writing all the same.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
     HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h != INVALID_HANDLE_VALUE) {
