@@ -1,0 +1,23 @@
+// CanvasView, the child window of class "CBMPWin" that shows the image at 1:1, scrolls it,
+// turns left-button presses and drags into pen stamps, and reads the pixel under the mouse out
+// into the status bar.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Scroll offsets in image pixels; written by the canvas's size and scroll handlers only.
+extern int32_t g_scrollX;
+extern int32_t g_scrollY;
+
+// Registers "CBMPWin"; the result is not examined (a second registration changes nothing).
+void RegisterCanvasClass();
+// Creates the canvas as a 1 x 1 child of MainFrame; the first layout gives it its place.
+HWND CreateCanvasView(HWND mainFrame);
+
+LRESULT CALLBACK CanvasViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Draws the image at the negated scroll offsets into any device context. An empty image draws
+// nothing, leaving whatever background is there.
+void PaintContent(HDC dc);

@@ -1,0 +1,147 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "shell/adjust_bar.h"
+#include "shell/shell_state.h"
+#include "tests/shell/shell_fixture.h"
+
+namespace {
+
+using AdjustBarTest = ShellTest;
+
+// A real click on one arrow of the up-down: the control itself changes the box and tells
+// MainFrame. The release must follow, or the control keeps capture and its repeat timer.
+void ClickArrow(HWND upDown, bool upper) {
+    RECT r;
+    GetClientRect(upDown, &r);
+    const LPARAM at = MAKELPARAM(r.right / 2, upper ? r.bottom / 4 : r.bottom * 3 / 4);
+    SendMessageA(upDown, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(upDown, WM_LBUTTONUP, 0, at);
+    PumpMessages();
+}
+
+int32_t Setting(int index) {
+    const int32_t values[] = {g_adjust.red, g_adjust.green, g_adjust.blue, g_adjust.penSize};
+    return values[index];
+}
+
+struct Control {
+    const char* name;
+    int x;  // left edge of the box in MainFrame's client area
+    int lower, upper, start;
+};
+const Control kControls[kAdjustCount] = {
+    {"red", 28, -256, 256, 0},
+    {"green", 132, -256, 256, 0},
+    {"blue", 234, -256, 256, 0},
+    {"pen", 442, 1, 16, 1},
+};
+
+TEST_F(AdjustBarTest, ControlsSitWhereTheBarPutsThem) {
+    HWND main = Start();
+    for (int i = 0; i < kAdjustCount; ++i) {
+        SCOPED_TRACE(kControls[i].name);
+        RECT edit, upDown;
+        GetWindowRect(g_adjustBar.edit[i], &edit);
+        GetWindowRect(g_adjustBar.upDown[i], &upDown);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&edit), 2);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&upDown), 2);
+        EXPECT_EQ(kControls[i].x, edit.left);
+        EXPECT_EQ(4, edit.top);
+        EXPECT_EQ(48, edit.right - edit.left);
+        EXPECT_EQ(22, edit.bottom - edit.top);
+        EXPECT_EQ(kControls[i].x + 48, upDown.left);
+        EXPECT_EQ(4, upDown.top);
+        // Its width is the control library's own once it has a buddy.
+        EXPECT_EQ(1, GetDlgCtrlID(g_adjustBar.edit[i]));
+        EXPECT_EQ(2, GetDlgCtrlID(g_adjustBar.upDown[i]));
+        EXPECT_EQ(g_adjustBar.edit[i],
+                  reinterpret_cast<HWND>(SendMessageA(g_adjustBar.upDown[i], UDM_GETBUDDY, 0, 0)));
+        int lower = 0, upper = 0;
+        SendMessageA(g_adjustBar.upDown[i], UDM_GETRANGE32, reinterpret_cast<WPARAM>(&lower),
+                     reinterpret_cast<LPARAM>(&upper));
+        EXPECT_EQ(kControls[i].lower, lower);
+        EXPECT_EQ(kControls[i].upper, upper);
+        const LONG upDownStyle = GetWindowLongA(g_adjustBar.upDown[i], GWL_STYLE);
+        EXPECT_TRUE(upDownStyle & UDS_SETBUDDYINT);
+        EXPECT_EQ(0, upDownStyle & (UDS_WRAP | UDS_ARROWKEYS | UDS_ALIGNLEFT | UDS_ALIGNRIGHT));
+        const LONG style = GetWindowLongA(g_adjustBar.edit[i], GWL_STYLE);
+        EXPECT_TRUE(style & ES_READONLY);
+        EXPECT_EQ(i == kAdjustRed || i == kAdjustPenSize, (style & WS_TABSTOP) != 0);
+    }
+}
+
+TEST_F(AdjustBarTest, ArrowsStepTheSettingAndTheBoxTogether) {
+    Start();
+    for (int i = 0; i < kAdjustCount; ++i) {
+        SCOPED_TRACE(kControls[i].name);
+        const int start = kControls[i].start;
+        ClickArrow(g_adjustBar.upDown[i], true);
+        EXPECT_EQ(start + 1, Setting(i));
+        EXPECT_EQ(std::to_string(start + 1), WindowText(g_adjustBar.edit[i]));
+        ClickArrow(g_adjustBar.upDown[i], false);
+        ClickArrow(g_adjustBar.upDown[i], false);
+        const int expected = i == kAdjustPenSize ? 1 : -1;  // the pen stops at 1
+        EXPECT_EQ(expected, Setting(i));
+        EXPECT_EQ(std::to_string(expected), WindowText(g_adjustBar.edit[i]));
+    }
+    // Each arrow drove its own setting only.
+    EXPECT_EQ(-1, g_adjust.red);
+    EXPECT_EQ(-1, g_adjust.green);
+    EXPECT_EQ(-1, g_adjust.blue);
+    EXPECT_EQ(1, g_adjust.penSize);
+}
+
+TEST_F(AdjustBarTest, ValuesStopAtTheirLimitsWithoutWrapping) {
+    Start();
+    for (int i = 0; i < kAdjustCount; ++i) {
+        SCOPED_TRACE(kControls[i].name);
+        HWND upDown = g_adjustBar.upDown[i];
+        SendMessageA(upDown, UDM_SETPOS32, 0, kControls[i].upper - 1);
+        for (int n = 0; n < 3; ++n) {
+            ClickArrow(upDown, true);
+        }
+        EXPECT_EQ(kControls[i].upper, Setting(i));
+        EXPECT_EQ(std::to_string(kControls[i].upper), WindowText(g_adjustBar.edit[i]));
+        SendMessageA(upDown, UDM_SETPOS32, 0, kControls[i].lower + 1);
+        for (int n = 0; n < 3; ++n) {
+            ClickArrow(upDown, false);
+        }
+        EXPECT_EQ(kControls[i].lower, Setting(i));
+        EXPECT_EQ(std::to_string(kControls[i].lower), WindowText(g_adjustBar.edit[i]));
+    }
+}
+
+// The setting always equals what the box shows: any scroll code from an up-down re-reads it,
+// and a sender that is none of the four changes nothing.
+TEST_F(AdjustBarTest, ScrollMessageRereadsOnlyTheMatchingBox) {
+    HWND main = Start();
+    SetWindowTextA(g_adjustBar.edit[kAdjustGreen], "42");
+    SetWindowTextA(g_adjustBar.edit[kAdjustBlue], "-7");
+    EXPECT_EQ(0, SendMessageA(main, WM_VSCROLL, SB_ENDSCROLL,
+                              reinterpret_cast<LPARAM>(g_adjustBar.upDown[kAdjustGreen])));
+    EXPECT_EQ(42, g_adjust.green);
+    EXPECT_EQ(0, g_adjust.blue);
+    SendMessageA(main, WM_VSCROLL, SB_THUMBPOSITION,
+                 reinterpret_cast<LPARAM>(g_adjustBar.edit[kAdjustBlue]));
+    SendMessageA(main, WM_VSCROLL, SB_THUMBPOSITION, 0);
+    EXPECT_EQ(0, g_adjust.blue);
+    EXPECT_EQ(0, g_adjust.red);
+    EXPECT_EQ(1, g_adjust.penSize);
+}
+
+TEST_F(AdjustBarTest, BoxesRefuseTypingAndArrowKeysLeaveValuesAlone) {
+    Start();
+    HWND red = g_adjustBar.edit[kAdjustRed];
+    SendMessageA(red, WM_CHAR, '5', 0);
+    SendMessageA(red, WM_KEYDOWN, VK_UP, 0);
+    SendMessageA(red, WM_KEYUP, VK_UP, 0);
+    PumpMessages();
+    EXPECT_EQ("0", WindowText(red));
+    EXPECT_EQ(0, g_adjust.red);
+}
+
+}  // namespace

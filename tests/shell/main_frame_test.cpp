@@ -1,0 +1,259 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "image/pixel_image.h"
+#include "shell/adjust_bar.h"
+#include "shell/main_frame.h"
+#include "shell/shell_state.h"
+#include "tests/shell/shell_fixture.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+std::string ClassName(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+using MainFrameTest = ShellTest;
+
+TEST_F(MainFrameTest, StartsWithoutFileOnTheInitialImage) {
+    HWND main = Start("velmora.exe");
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(main, g_mainWindow);
+    EXPECT_EQ("CWindow", ClassName(main));
+    EXPECT_EQ("Velmora", WindowText(main));
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_STREQ("", g_currentFileName);
+    EXPECT_FALSE(g_modified);
+    EXPECT_EQ(128, g_shownWidth);
+    EXPECT_EQ(128, g_shownHeight);
+    EXPECT_EQ(0, g_adjust.red);
+    EXPECT_EQ(0, g_adjust.green);
+    EXPECT_EQ(0, g_adjust.blue);
+    EXPECT_EQ(1, g_adjust.penSize);
+    const char* const boxes[] = {"0", "0", "0", "1"};
+    for (int i = 0; i < kAdjustCount; ++i) {
+        EXPECT_EQ(boxes[i], WindowText(g_adjustBar.edit[i])) << "box " << i;
+    }
+    EXPECT_EQ("CBMPWin", ClassName(g_canvas));
+    EXPECT_EQ(main, GetParent(g_canvas));
+    EXPECT_EQ(main, GetParent(g_statusBar));
+    EXPECT_EQ("", StatusBarText());
+    EXPECT_NE(nullptr, GetMenu(main));
+}
+
+// Start-up remembers the path only when the file loads; everything else keeps "Velmora".
+TEST_F(MainFrameTest, CommandLineTailLoadsOnePathWithOneQuoteRemovedAtEachEnd) {
+    ScratchDir dir;
+    CreateDirectoryA(dir.Path("my pics").c_str(), nullptr);
+    const std::string spaced = dir.Path("my pics\\a b.bmp");
+    const std::string plain = dir.Path("plain.bmp");
+    ASSERT_TRUE(WriteFileBytes(spaced, MakeBmp(7, 5)));
+    ASSERT_TRUE(WriteFileBytes(plain, MakeBmp(3, 9)));
+    struct Case {
+        const char* name;
+        std::string commandLine;
+        std::string loaded;  // empty: the load must fail
+        int32_t width, height;
+    };
+    const std::vector<Case> cases = {
+        {"quoted_with_blanks", "\"C:\\velmora dir\\velmora.exe\" \"" + spaced + "\"", spaced, 7, 5},
+        {"unquoted", "velmora.exe " + plain, plain, 3, 9},
+        {"quoted_then_blanks", "velmora.exe \"" + plain + "\"  ", "", 128, 128},
+        {"two_names_are_one_path", "velmora.exe " + plain + " " + plain, "", 128, 128},
+        {"lone_quote", "velmora.exe \"", "", 128, 128},
+        {"missing_file", "velmora.exe " + dir.Path("none.bmp"), "", 128, 128},
+        {"not_a_bmp", "velmora.exe " + dir.Path("my pics"), "", 128, 128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(g_image.Create(128, 128));
+        HWND main = Start(c.commandLine);
+        EXPECT_EQ(c.loaded, g_currentFileName);
+        EXPECT_EQ(c.loaded.empty() ? "Velmora" : "Velmora - " + c.loaded, WindowText(main));
+        EXPECT_EQ(c.width, g_image.GetWidth());
+        EXPECT_EQ(c.height, g_image.GetHeight());
+        EXPECT_EQ(c.width, g_shownWidth);
+        EXPECT_EQ(c.height, g_shownHeight);
+        EXPECT_FALSE(g_modified);
+        EXPECT_STREQ("", g_dialogFile);  // the first save dialog proposes no name
+        DestroyWindow(main);
+        PumpMessages();
+    }
+}
+
+// The current file name holds 32768 bytes; a longer tail is refused whole instead of being
+// copied past its end, and start-up goes on as without a file.
+TEST_F(MainFrameTest, OverlongCommandLinePathIsRefused) {
+    const std::string line = "velmora.exe C:\\" + std::string(kPathCapacity + 100, 'a') + ".bmp";
+    HWND main = Start(line);
+    EXPECT_EQ("Velmora", WindowText(main));
+    EXPECT_STREQ("", g_currentFileName);
+    EXPECT_EQ(128, g_shownWidth);
+}
+
+TEST_F(MainFrameTest, TitleCarriesTheCurrentFileName) {
+    HWND main = Start();
+    lstrcpyA(g_currentFileName, "C:\\pics\\x.bmp");
+    UpdateTitle();
+    EXPECT_EQ("Velmora - C:\\pics\\x.bmp", WindowText(main));
+    g_currentFileName[0] = '\0';
+    UpdateTitle();
+    EXPECT_EQ("Velmora - ", WindowText(main));
+    // Past wsprintfA's 1024-byte limit the title still ends in the whole name.
+    const std::string longName = "C:\\" + std::string(1500, 'n') + ".bmp";
+    lstrcpyA(g_currentFileName, longName.c_str());
+    UpdateTitle();
+    EXPECT_EQ("Velmora - " + longName, WindowText(main));
+}
+
+struct MenuEntry {
+    int popup;          // position in the bar
+    int position;       // position in the popup
+    UINT id;            // 0: separator
+    const char* label;  // CP932 bytes
+};
+
+// Byte for byte in code page 932: full-width parentheses are 81 69 / 81 6A.
+const MenuEntry kMenu[] = {
+    {0, 0, IDM_OPEN, "\x8AJ\x82\xAD\x81i&O\x81j"},
+    {0, 1, IDM_SAVE_AS, "\x95\xDB\x91\xB6\x81i&A\x81j"},
+    {0, 2, IDM_OVERWRITE_SAVE, "\x8F\xE3\x8F\x91\x82\xAB\x95\xDB\x91\xB6\x81i&S\x81j"},
+    {0, 3, 0, ""},
+    {0, 4, IDM_EXIT, "\x8FI\x97\xB9\x81i&X\x81j"},
+    {1, 0, IDM_COPY_BITMAP,
+     "\x83r\x83"
+     "b\x83g\x83}\x83"
+     "b\x83v\x82\xF0\x83R\x83s\x81[(&C)"},
+    {1, 1, IDM_PASTE_BITMAP,
+     "\x83r\x83"
+     "b\x83g\x83}\x83"
+     "b\x83v\x82\xF0\x93\x5C\x82\xE8\x95t\x82\xAF(&P)"},
+    {1, 2, IDM_WHOLE_IMAGE, "\x91S\x91\xCC\x8F\x88\x97\x9D(&A)"},
+    {2, 0, IDM_IMAGE_SIZE,
+     "\x89\xE6\x91\x9C\x83T\x83"
+     "C\x83Y(&S)"},
+    {3, 0, IDM_VERSION_INFO, "\x83o\x81[\x83W\x83\x87\x83\x93\x8F\xEE\x95\xF1\x81i&A\x81j"},
+    {3, 1, IDM_AUTHOR_SITE,
+     "\x8D\xEC\x8E\xD2\x83T\x83"
+     "C\x83g\x81uHollowmere\x81v\x82\xD6\x81i&G\x81j"},
+};
+
+const char* const kPopups[] = {
+    "\x83t\x83@\x83"
+    "C\x83\x8B\x81i&F\x81j",
+    "\x95\xD2\x8FW\x81i&E\x81j",
+    "\x89\xE6\x91\x9C\x8F\xEE\x95\xF1\x81i&I\x81j",
+    "\x83w\x83\x8B\x83v\x81i&H\x81j",
+};
+
+std::string MenuLabel(HMENU menu, int position) {
+    char label[128] = "";
+    GetMenuStringA(menu, static_cast<UINT>(position), label, sizeof(label), MF_BYPOSITION);
+    return label;
+}
+
+TEST_F(MainFrameTest, MenuBarLabelsIdsAndOrderAreExact) {
+    HWND main = Start();
+    HMENU bar = GetMenu(main);
+    ASSERT_NE(nullptr, bar);
+    ASSERT_EQ(4, GetMenuItemCount(bar));
+    const int itemCounts[] = {5, 3, 1, 2};
+    for (int p = 0; p < 4; ++p) {
+        SCOPED_TRACE("popup " + std::to_string(p));
+        EXPECT_EQ(kPopups[p], MenuLabel(bar, p));
+        ASSERT_NE(nullptr, GetSubMenu(bar, p));
+        EXPECT_EQ(itemCounts[p], GetMenuItemCount(GetSubMenu(bar, p)));
+    }
+    for (const MenuEntry& e : kMenu) {
+        SCOPED_TRACE("item " + std::to_string(e.popup) + "/" + std::to_string(e.position));
+        HMENU popup = GetSubMenu(bar, e.popup);
+        const UINT state = GetMenuState(popup, static_cast<UINT>(e.position), MF_BYPOSITION);
+        if (e.id == 0) {
+            EXPECT_TRUE(state & MF_SEPARATOR);
+            continue;
+        }
+        EXPECT_EQ(e.id, GetMenuItemID(popup, e.position));
+        EXPECT_EQ(e.label, MenuLabel(popup, e.position));
+        EXPECT_EQ(0u, state & (MF_GRAYED | MF_DISABLED));
+    }
+}
+
+void ExpectLaidOut(HWND main) {
+    RECT client;
+    GetClientRect(main, &client);
+    RECT canvas;
+    GetWindowRect(g_canvas, &canvas);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&canvas), 2);
+    RECT status;
+    GetWindowRect(g_statusBar, &status);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&status), 2);
+    const int statusHeight = status.bottom - status.top;
+    EXPECT_GT(statusHeight, 0);
+    EXPECT_EQ(client.bottom, status.bottom);
+    EXPECT_EQ(0, canvas.left);
+    EXPECT_EQ(32, canvas.top);
+    EXPECT_EQ(client.right, canvas.right);
+    EXPECT_EQ(client.bottom - 32 - statusHeight, canvas.bottom - canvas.top);
+    EXPECT_EQ(client.right, g_canvasWidth);
+    EXPECT_EQ(client.bottom - 32 - statusHeight, g_canvasHeight);
+}
+
+TEST_F(MainFrameTest, StatusBarAndCanvasFollowTheClientArea) {
+    HWND main = Start();
+    {
+        SCOPED_TRACE("after the menu bar shrank the client area");
+        ExpectLaidOut(main);
+    }
+    SetWindowPos(main, nullptr, 0, 0, 520, 300, SWP_NOMOVE | SWP_NOZORDER);
+    {
+        SCOPED_TRACE("after resizing");
+        ExpectLaidOut(main);
+    }
+}
+
+TEST_F(MainFrameTest, LayoutFollowsTheSizeMessageEvenWhenNoRoomIsLeft) {
+    HWND main = Start();
+    RECT status;
+    GetWindowRect(g_statusBar, &status);
+    const int statusHeight = status.bottom - status.top;
+    struct {
+        int width, height;
+    } const sizes[] = {{700, 500}, {300, 32 + statusHeight}, {200, 20}, {50, 1}};
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height));
+        EXPECT_EQ(0, SendMessageA(main, WM_SIZE, SIZE_RESTORED, MAKELPARAM(s.width, s.height)));
+        EXPECT_EQ(s.width, g_canvasWidth);
+        EXPECT_EQ(s.height - statusHeight - 32, g_canvasHeight);
+        RECT canvas;
+        GetWindowRect(g_canvas, &canvas);
+        EXPECT_EQ(s.width, canvas.right - canvas.left);
+        EXPECT_EQ(s.height - statusHeight - 32 > 0 ? s.height - statusHeight - 32 : 0,
+                  canvas.bottom - canvas.top);
+    }
+}
+
+// The message table: commands are always swallowed with 0; destruction posts quit code 0 and
+// the loop hands it back as the exit code.
+TEST_F(MainFrameTest, CommandsReturnZeroAndClosingEndsTheLoopWithZero) {
+    HWND main = Start();
+    EXPECT_EQ(0, SendMessageA(main, WM_COMMAND, MAKEWPARAM(9999, 0), 0));
+    EXPECT_EQ(0, SendMessageA(main, WM_VSCROLL, SB_LINEUP, 0));
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_FALSE(IsWindow(main));
+}
+
+TEST_F(MainFrameTest, StatusBarStartsEmptyAndHoldsOnePart) {
+    Start();
+    EXPECT_EQ(1, SendMessageA(g_statusBar, SB_GETPARTS, 0, 0));
+    EXPECT_EQ(0, GetDlgCtrlID(g_statusBar));
+}
+
+}  // namespace
