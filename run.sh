@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Installs whatever is missing, builds Velmora and runs it. Until the window lands this runs
-# velmora-cli on a demo image it makes, and prints what it did.
+# Installs whatever is missing, builds Velmora and runs it.
+#   ./run.sh [FILE.bmp]   builds velmora.exe and starts it under Wine on this display, opening
+#                         FILE.bmp, or a demo picture it makes when no file is named
+#   ./run.sh --cli        runs velmora-cli on a demo image instead and prints what it did
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh
-build=${VELMORA_BUILD_ROOT:-$PWD/build}/native
-cmake --preset native -B "$build" >/dev/null
-cmake --build "$build" --target velmora-cli >/dev/null
-cli=$build/cli/velmora-cli
-demo=$(mktemp -d)
-python3 - "$demo/demo.bmp" <<'PY'
+build_root=${VELMORA_BUILD_ROOT:-$PWD/build}
+
+# A 64 x 48 colour ramp as a 24-bit BMP, bottom row first.
+make_demo() {
+  python3 - "$1" <<'PY'
 import struct, sys
 w, h = 64, 48
 stride = (w * 3 + 3) // 4 * 4
@@ -24,10 +24,69 @@ head = b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54)
 head += struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, 0, 0, 0, 0, 0)
 open(sys.argv[1], "wb").write(head + rows)
 PY
-set -x
-"$cli" info "$demo/demo.bmp"
-"$cli" add "$demo/demo.bmp" "$demo/brighter.bmp" 40 40 -60
-"$cli" stamp "$demo/brighter.bmp" "$demo/stamped.bmp" 256 -256 0 16 10,10 32,24 60,40
-"$cli" info "$demo/stamped.bmp"
-{ set +x; } 2>/dev/null
-echo "demo images are in $demo"
+}
+
+run_cli() {
+  local build=$build_root/native
+  cmake --preset native -B "$build" >/dev/null
+  cmake --build "$build" --target velmora-cli >/dev/null
+  local cli=$build/cli/velmora-cli demo
+  demo=$(mktemp -d)
+  make_demo "$demo/demo.bmp"
+  set -x
+  "$cli" info "$demo/demo.bmp"
+  "$cli" add "$demo/demo.bmp" "$demo/brighter.bmp" 40 40 -60
+  "$cli" stamp "$demo/brighter.bmp" "$demo/stamped.bmp" 256 -256 0 16 10,10 32,24 60,40
+  "$cli" info "$demo/stamped.bmp"
+  { set +x; } 2>/dev/null
+  echo "demo images are in $demo"
+}
+
+run_window() {
+  if [ -z "${DISPLAY:-}" ]; then
+    cat >&2 <<'TEXT'
+Velmora is a window program and this session has no display (DISPLAY is not set).
+Run it from a desktop session, over SSH with X forwarding (ssh -X), or on a virtual display:
+  xvfb-run -s "-screen 0 1280x1024x24" ./run.sh        (nothing visible; for a smoke test)
+The headless demo needs no display:  ./run.sh --cli
+TEXT
+    exit 1
+  fi
+  local build=$build_root/windows
+  cmake --preset windows -B "$build" >/dev/null
+  cmake --build "$build" --target velmora >/dev/null
+
+  # A prefix of its own with the Japanese code page, apart from the tests' unmanaged one, so a
+  # desktop's window manager frames the window as usual.
+  export WINEPREFIX=$build_root/wineprefix-run
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 LANG=ja_JP.UTF-8
+  unset LC_ALL
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "preparing a Wine prefix in $WINEPREFIX (once, about half a minute)"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 </dev/null
+    wineserver -w
+  fi
+
+  local file=${1:-}
+  if [ -z "$file" ]; then
+    file=$build_root/demo.bmp
+    make_demo "$file"
+  fi
+  local arg
+  arg=$(winepath -w "$(realpath "$file")" 2>/dev/null)
+  echo "starting velmora.exe on $file"
+  set +e
+  wine "$build/shell/velmora.exe" "$arg" 2>/dev/null
+  local rc=$?
+  set -e
+  echo "velmora.exe ended with exit code $rc"
+  return $rc
+}
+
+scripts/deps.sh
+case ${1:-} in
+  --cli) run_cli ;;
+  -h | --help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//' ;;
+  *) run_window "$@" ;;
+esac
