@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool x11-utils imagemagick
-  fonts-ipafont-gothic fonts-wine locales python3 python3-pil python3-opencv
+  fonts-ipafont-gothic fonts-wine locales python3 python3-pil python3-opencv time
 )
 
 as_root() {
