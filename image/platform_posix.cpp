@@ -31,6 +31,20 @@ static_assert(sizeof(BlockRecord) == kRecordSpace, "the record must fill its spa
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kLargeBlock = size_t{4} << 20;
 
+// Under AddressSanitizer every block stays on the C heap, where the sanitizer sees it: a mapping
+// of our own would hide overruns past an image and the allocations fuzzing is meant to catch.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargeBlocks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
 // Image blocks put their pixels 40 bytes in; handing out a block 88 bytes past a page start puts
 // those pixels on a 64-byte line, where the vector passes never split a load across two lines.
 constexpr size_t kLargeBlockLead = 88;
@@ -74,7 +88,7 @@ void* MapLargeBlock(size_t size) {
 }  // namespace
 
 void* PlatformAllocZeroed(size_t size) {
-    if (size >= kLargeBlock) {
+    if (kMapLargeBlocks && size >= kLargeBlock) {
         return MapLargeBlock(size);
     }
     if (size > SIZE_MAX - kRecordSpace) {
