@@ -1,25 +1,218 @@
+// MainFrame's menu commands, menu enabling and dropped files. Every handler keeps the current
+// file name, the title, the modified flag and the canvas in step with the image it leaves behind.
 #include "shell/commands.h"
 
+#include "image/bmp_file.h"
+#include "image/clipboard_dib.h"
+#include "image/pixel_addition.h"
+#include "image/pixel_image.h"
 #include "shell/shell_state.h"
 
-static void OpenUrlWithShell(const char* url) {
+namespace {
+
+constexpr char kVersionText[] = "Velmora 05 Copyright (C) 2026 Velmora 開発チーム";
+constexpr char kAuthorSite[] = "https://velmora.example.com/";
+constexpr char kBmpExtension[] = ".bmp";
+constexpr int kBmpExtensionLength = 4;
+
+// The dialog file buffer holds 256 bytes with the terminator; the drop buffer matches it so a
+// dropped path can always be handed on to the next file dialog.
+constexpr int kDropCapacity = 256;
+char g_dropFile[kDropCapacity];
+
+void OpenUrlWithShell(const char* url) {
     ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+// ASCII letters only: a byte of a double-byte character must never match by accident, and the
+// '.' that starts the extension can be neither a lead nor a trail byte in code page 932, so a
+// plain byte comparison of the last four bytes is exact.
+bool EndsWithBmpExtension(const char* text, int length) {
+    if (length < kBmpExtensionLength) {
+        return false;
+    }
+    const char* tail = text + length - kBmpExtensionLength;
+    for (int i = 0; i < kBmpExtensionLength; ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != kBmpExtension[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The common ending of every successful open, drop and save.
+void AdoptFileName(const char* path) {
+    g_modified = false;
+    lstrcpynA(g_currentFileName, path, static_cast<int>(sizeof g_currentFileName));
+    UpdateTitle();
+}
+
+bool LoadImageFile(const char* path) {
+    if (!LoadBmp(g_image, path)) {
+        return false;
+    }
+    AdoptFileName(path);
+    return true;
+}
+
+// The dialog only checked the name as typed for an existing file; when the extension is added
+// afterwards, the name that will really be written has to be asked about here.
+bool MayReplace(HWND mainFrame, const char* path) {
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    char question[kDropCapacity + 64];
+    wsprintfA(question, "%s は既に存在します。\n上書きしますか？", path);
+    return MessageBoxA(mainFrame, question, "確認", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+           IDYES;
+}
+
+// Save under a name chosen in the dialog; every failure here is silent.
+void SaveUnderChosenName(HWND mainFrame) {
+    g_fileDialog.lpstrTitle = "保存";
+    g_fileDialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameA(&g_fileDialog)) {
+        return;
+    }
+    if (g_fileDialog.nFilterIndex == 1) {
+        int length = lstrlenA(g_dialogFile);
+        if (!EndsWithBmpExtension(g_dialogFile, length)) {
+            // A name that leaves no room for the extension is refused rather than cut or
+            // written past the buffer's end.
+            if (length + kBmpExtensionLength >= static_cast<int>(sizeof g_dialogFile)) {
+                return;
+            }
+            lstrcatA(g_dialogFile, kBmpExtension);
+            if (!MayReplace(mainFrame, g_dialogFile)) {
+                return;
+            }
+        }
+    }
+    if (!SaveBmp(g_image, g_dialogFile)) {
+        return;
+    }
+    AdoptFileName(g_dialogFile);
+}
+
+void OnOpen() {
+    g_fileDialog.lpstrTitle = "開く";
+    g_fileDialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    g_fileDialog.nFilterIndex = 1;
+    if (!GetOpenFileNameA(&g_fileDialog)) {
+        return;
+    }
+    LoadImageFile(g_dialogFile);
+    // A refused file may still have emptied the image when its memory was refused.
+    RefitCanvas();
+}
+
+void OnOverwriteSave(HWND mainFrame) {
+    if (g_currentFileName[0] == '\0') {
+        g_fileDialog.nFilterIndex = 1;
+        SaveUnderChosenName(mainFrame);
+        return;
+    }
+    if (SaveBmp(g_image, g_currentFileName)) {
+        g_modified = false;
+    } else {
+        MessageBoxA(mainFrame, "保存に失敗しました。", "エラー", MB_OK);
+    }
+}
+
+void OnPaste() {
+    if (PasteFromClipboard(g_image)) {
+        g_currentFileName[0] = '\0';
+        UpdateTitle();
+    }
+    RefitCanvas();
+}
+
+void OnWholeImage() {
+    AddToWholeImage(g_image, g_adjust);
+    InvalidateRgn(g_canvas, nullptr, FALSE);
+}
+
+void OnImageSize(HWND mainFrame) {
+    char text[256];
+    wsprintfA(text, "幅：%dピクセル　高さ：%dピクセル", g_image.GetWidth(), g_image.GetHeight());
+    MessageBoxA(mainFrame, text, "画像サイズ", MB_OK);
+}
+
+}  // namespace
 
 OpenUrlFunction g_openUrl = OpenUrlWithShell;
 
 void OnCommand(HWND mainFrame, int commandId) {
-    (void)mainFrame;
-    (void)commandId;
+    switch (commandId) {
+        case IDM_OPEN:
+            OnOpen();
+            break;
+        case IDM_SAVE_AS:
+            SaveUnderChosenName(mainFrame);
+            break;
+        case IDM_OVERWRITE_SAVE:
+            OnOverwriteSave(mainFrame);
+            break;
+        case IDM_EXIT:
+            DestroyWindow(mainFrame);
+            break;
+        case IDM_COPY_BITMAP:
+            CopyToClipboard(g_image);
+            break;
+        case IDM_PASTE_BITMAP:
+            OnPaste();
+            break;
+        case IDM_WHOLE_IMAGE:
+            OnWholeImage();
+            break;
+        case IDM_IMAGE_SIZE:
+            OnImageSize(mainFrame);
+            break;
+        case IDM_VERSION_INFO:
+            MessageBoxA(mainFrame, kVersionText, "バージョン情報", MB_OK);
+            break;
+        case IDM_AUTHOR_SITE:
+            g_openUrl(kAuthorSite);
+            break;
+        default:
+            break;
+    }
 }
 
 void OnInitMenuPopup(HMENU popup, LPARAM lParam) {
-    (void)popup;
-    (void)lParam;
+    // lParam is compared whole, so the system menu (high word set) never matches a popup index.
+    bool canOverwrite = lParam == 0 && g_modified;
+    EnableMenuItem(popup, IDM_OVERWRITE_SAVE,
+                   MF_BYCOMMAND | (canOverwrite ? MF_ENABLED : MF_GRAYED));
+    bool canPaste = lParam == 1 && IsClipboardFormatAvailable(CF_DIB);
+    EnableMenuItem(popup, IDM_PASTE_BITMAP, MF_BYCOMMAND | (canPaste ? MF_ENABLED : MF_GRAYED));
 }
 
 void OnDropFiles(HDROP drop) {
-    (void)drop;
+    // A path that does not fit is refused whole: opening it cut short would load, or later
+    // overwrite, a different file.
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    if (count > 0 && DragQueryFileA(drop, 0, nullptr, 0) < static_cast<UINT>(kDropCapacity) &&
+        DragQueryFileA(drop, 0, g_dropFile, kDropCapacity) > 0) {
+        if (LoadImageFile(g_dropFile)) {
+            lstrcpyA(g_dialogFile, g_dropFile);
+        }
+    }
+    DragFinish(drop);
+    RefitCanvas();
+    UpdateWindow(g_mainWindow);
 }
 
-void RefitCanvas() {}
+void RefitCanvas() {
+    g_shownWidth = g_image.GetWidth();
+    g_shownHeight = g_image.GetHeight();
+    // Two size changes, so the canvas recomputes its scroll ranges even when its own size is
+    // the same as before, and ends at its proper size.
+    MoveWindow(g_canvas, 0, 32, g_canvasWidth - 1, g_canvasHeight, FALSE);
+    MoveWindow(g_canvas, 0, 32, g_canvasWidth, g_canvasHeight, TRUE);
+    InvalidateRgn(g_mainWindow, nullptr, FALSE);
+}
