@@ -22,12 +22,15 @@ struct Workspace {
 
 void RemoveWorkspace();
 
-// One private folder per fuzzing process, on a memory file system where there is one, since
-// every save ends in a sync.
+// One private folder per fuzzing process, under VELMORA_FUZZ_TMP when the runner names a place
+// it will clean up, else on a memory file system where there is one, since every save syncs.
 const Workspace& Files() {
     static Workspace w = [] {
         Workspace made;
-        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+        const char* base = std::getenv("VELMORA_FUZZ_TMP");
+        if (base == nullptr) {
+            base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+        }
         std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/velmora-fuzz-XXXXXX";
         FUZZ_CHECK(mkdtemp(&pattern[0]) != nullptr);
         made.dir = pattern;

@@ -13,7 +13,10 @@ jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -le 2 ] || jobs=2
 
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# Files the targets write go to a folder removed at the end, even after a crash; on a memory
+# file system when there is one, since every save is synced.
+scratch=$(mktemp -d /dev/shm/velmora-fuzz-run.XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -f "$log"; rm -rf "$scratch"' EXIT
 echo "=== fuzz: configure and build in $dir"
 if ! { cmake --preset fuzz -B "$dir" && cmake --build "$dir" -j "$jobs"; } >"$log" 2>&1; then
   tail -n 40 "$log"
@@ -40,7 +43,7 @@ while read -r target kind; do
   mkdir -p "$corpus" "$artifacts"
   # -malloc_limit_mb: inputs are at most a few KiB, so any single allocation over 64 MiB means
   # a header was believed before its bytes were counted.
-  "$dir/fuzz/$target" -max_total_time="$seconds" -malloc_limit_mb=64 -rss_limit_mb=2048 \
+  VELMORA_FUZZ_TMP=$scratch "$dir/fuzz/$target" -max_total_time="$seconds" -malloc_limit_mb=64 -rss_limit_mb=2048 \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$corpus" "$seeds/$kind" >"$log" 2>&1
   rc=$?
