@@ -556,6 +556,8 @@ TEST_F(CommandsTest, OverwriteSaveIsEnabledOnlyByPainting) {
     EXPECT_TRUE(OverwriteSaveEnabled());
     Run(IDM_OVERWRITE_SAVE);
     EXPECT_FALSE(OverwriteSaveEnabled());
+    Run(IDM_WHOLE_IMAGE);
+    EXPECT_FALSE(OverwriteSaveEnabled());
     // The file holds both additions at the stamped pixel and the whole-image one elsewhere.
     ScopedImage saved;
     ASSERT_TRUE(LoadBmp(saved.image, Path("small.bmp").c_str()));
@@ -680,7 +682,9 @@ TEST_F(CommandsTest, InformationBoxes) {
     seen = Run(IDM_VERSION_INFO, {Box(IDOK)});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].caption, "バージョン情報");
+    // The version, one blank, then the rights notice.
     EXPECT_EQ(seen[0].text.rfind("Velmora 05 ", 0), 0u) << seen[0].text;
+    EXPECT_GT(seen[0].text.size(), std::string("Velmora 05 ").size());
 
     Run(IDM_AUTHOR_SITE);
     ASSERT_EQ(g_openedUrls.size(), 1u);
