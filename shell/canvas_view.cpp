@@ -105,6 +105,15 @@ void OnScroll(HWND canvas, int bar, WPARAM wParam, const ScrollAxis& axis, int32
     Repaint(canvas);
 }
 
+// Mouse points arrive as unsigned 16-bit client coordinates (the canvas never captures the
+// mouse, so they are never negative); the offsets make them image points.
+int32_t ImageX(LPARAM lParam) {
+    return static_cast<int32_t>(LOWORD(lParam)) + g_scrollX;
+}
+int32_t ImageY(LPARAM lParam) {
+    return static_cast<int32_t>(HIWORD(lParam)) + g_scrollY;
+}
+
 void ReadOut(int32_t x, int32_t y) {
     char text[64];
     wsprintfA(text, "(%d,%d)-R:%d,G:%d,B:%d", x, y, g_image.GetRed(x, y), g_image.GetGreen(x, y),
@@ -173,10 +182,6 @@ HWND CreateCanvasView(HWND mainFrame) {
 }
 
 LRESULT CALLBACK CanvasViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // Mouse points arrive as unsigned 16-bit client coordinates; the offsets make them image
-    // points.
-    const int32_t imageX = static_cast<int32_t>(LOWORD(lParam)) + g_scrollX;
-    const int32_t imageY = static_cast<int32_t>(HIWORD(lParam)) + g_scrollY;
     switch (message) {
         case WM_SIZE:
             OnSize(window, LOWORD(lParam), HIWORD(lParam));
@@ -191,10 +196,10 @@ LRESULT CALLBACK CanvasViewProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnScroll(window, SB_VERT, wParam, g_axisY, g_scrollY);
             return 0;
         case WM_MOUSEMOVE:
-            OnMouseMove(window, imageX, imageY);
+            OnMouseMove(window, ImageX(lParam), ImageY(lParam));
             return 0;
         case WM_LBUTTONDOWN:
-            OnLButtonDown(window, imageX, imageY);
+            OnLButtonDown(window, ImageX(lParam), ImageY(lParam));
             return 0;
         case WM_DESTROY:
             return 0;
