@@ -32,11 +32,14 @@ std::string ReadBack(std::FILE* f) {
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
         text.append(buffer, n);
     }
-    // tmpfile() streams are binary on every platform, but normalise anyway.
+    // The streams are binary, so nothing should need this; it keeps the comparisons portable.
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
 }
 
+// Standard output and error go to files in a scratch folder of their own. tmpfile() is not
+// used: the Windows C runtime makes its files in the drive's root under names that other test
+// processes running at the same moment can take, and then it returns null.
 CliRun RunVelmora(const std::vector<std::string>& args) {
     std::vector<const char*> argv{"velmora-cli"};
     for (const std::string& a : args) {
@@ -44,18 +47,22 @@ CliRun RunVelmora(const std::vector<std::string>& args) {
     }
     argv.push_back(nullptr);
     CliRun run;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    ScratchDir streams;
+    std::FILE* out = std::fopen(streams.Path("stdout").c_str(), "w+b");
+    std::FILE* err = std::fopen(streams.Path("stderr").c_str(), "w+b");
     EXPECT_NE(out, nullptr);
     EXPECT_NE(err, nullptr);
-    if (out == nullptr || err == nullptr) {
-        return run;
+    if (out != nullptr && err != nullptr) {
+        run.code = RunCli(static_cast<int>(argv.size() - 1), argv.data(), out, err);
+        run.out = ReadBack(out);
+        run.err = ReadBack(err);
     }
-    run.code = RunCli(static_cast<int>(argv.size() - 1), argv.data(), out, err);
-    run.out = ReadBack(out);
-    run.err = ReadBack(err);
-    std::fclose(out);
-    std::fclose(err);
+    if (out != nullptr) {
+        std::fclose(out);
+    }
+    if (err != nullptr) {
+        std::fclose(err);
+    }
     return run;
 }
 

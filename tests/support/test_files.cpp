@@ -7,13 +7,22 @@
 #include <fstream>
 #include <system_error>
 
+#ifdef _WIN32
+#include <process.h>
+#define VELMORA_PROCESS_ID _getpid
+#else
+#include <unistd.h>
+#define VELMORA_PROCESS_ID getpid
+#endif
+
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    fs::path dir = fs::temp_directory_path() /
-                   ("velmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    fs::path dir =
+        fs::temp_directory_path() / ("velmora-test-" + std::to_string(VELMORA_PROCESS_ID()) + "-" +
+                                     std::to_string(stamp) + "-" + std::to_string(counter++));
     fs::create_directories(dir);
     root = dir.string();
 }
