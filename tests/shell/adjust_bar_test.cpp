@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "shell/adjust_bar.h"
 #include "shell/shell_state.h"
@@ -71,6 +73,49 @@ TEST_F(AdjustBarTest, ControlsSitWhereTheBarPutsThem) {
         const LONG style = GetWindowLongA(g_adjustBar.edit[i], GWL_STYLE);
         EXPECT_TRUE(style & ES_READONLY);
         EXPECT_EQ(i == kAdjustRed || i == kAdjustPenSize, (style & WS_TABSTOP) != 0);
+    }
+}
+
+struct Label {
+    std::string text;
+    RECT rect;
+};
+
+BOOL CALLBACK CollectLabel(HWND child, LPARAM param) {
+    char cls[16] = "";
+    GetClassNameA(child, cls, sizeof(cls));
+    if (lstrcmpiA(cls, "Static") == 0) {
+        Label label{WindowText(child), {}};
+        GetWindowRect(child, &label.rect);
+        MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&label.rect), 2);
+        reinterpret_cast<std::vector<Label>*>(param)->push_back(label);
+    }
+    return TRUE;
+}
+
+TEST_F(AdjustBarTest, LabelsReadRGBAndPenSizeInCodePage932) {
+    HWND main = Start();
+    std::vector<Label> labels;
+    EnumChildWindows(main, CollectLabel, reinterpret_cast<LPARAM>(&labels));
+    ASSERT_EQ(4u, labels.size());
+    std::sort(labels.begin(), labels.end(),
+              [](const Label& a, const Label& b) { return a.rect.left < b.rect.left; });
+    const struct {
+        const char* text;
+        int x, width;
+    } expected[] = {{"R", 4, 22},
+                    {"G", 108, 22},
+                    {"B", 212, 22},
+                    {"\x83y\x83\x93\x83T\x83"
+                     "C\x83Y",
+                     320, 122}};
+    for (size_t i = 0; i < labels.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(expected[i].text, labels[i].text);
+        EXPECT_EQ(expected[i].x, labels[i].rect.left);
+        EXPECT_EQ(5, labels[i].rect.top);
+        EXPECT_EQ(expected[i].width, labels[i].rect.right - labels[i].rect.left);
+        EXPECT_EQ(20, labels[i].rect.bottom - labels[i].rect.top);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -248,6 +249,27 @@ TEST_F(MainFrameTest, CommandsReturnZeroAndClosingEndsTheLoopWithZero) {
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(0, RunMessageLoop());
     EXPECT_FALSE(IsWindow(main));
+}
+
+// The record the file commands share: owned by MainFrame, bitmap filter first, 255-byte names.
+TEST_F(MainFrameTest, FileDialogRecordIsPreparedAtCreation) {
+    HWND main = Start();
+    EXPECT_EQ(sizeof(OPENFILENAMEA), g_fileDialog.lStructSize);
+    EXPECT_EQ(main, g_fileDialog.hwndOwner);
+    EXPECT_EQ(1u, g_fileDialog.nFilterIndex);
+    EXPECT_EQ(g_dialogFile, g_fileDialog.lpstrFile);
+    EXPECT_EQ(255u, g_fileDialog.nMaxFile);
+    EXPECT_EQ(g_dialogFileTitle, g_fileDialog.lpstrFileTitle);
+    EXPECT_EQ(255u, g_fileDialog.nMaxFileTitle);
+    EXPECT_EQ(0u, g_fileDialog.Flags);
+    EXPECT_EQ(nullptr, g_fileDialog.lpstrCustomFilter);
+    EXPECT_EQ(nullptr, g_fileDialog.lpstrDefExt);
+    static const char kFilter[] =
+        "\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62\x83\x76(*.bmp)\0*.bmp\0"
+        "\x82\xb7\x82\xd7\x82\xc4\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b(*.*)\0*.*\0";
+    ASSERT_NE(nullptr, g_fileDialog.lpstrFilter);
+    // Both pairs and the closing double zero, byte for byte.
+    EXPECT_EQ(0, std::memcmp(kFilter, g_fileDialog.lpstrFilter, sizeof(kFilter)));
 }
 
 TEST_F(MainFrameTest, StatusBarStartsEmptyAndHoldsOnePart) {
