@@ -65,7 +65,7 @@ bool MayReplace(HWND mainFrame, const char* path) {
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
         return true;
     }
-    char question[kDropCapacity + 64];
+    char question[sizeof g_dialogFile + 64];
     wsprintfA(question, "%s は既に存在します。\n上書きしますか？", path);
     return MessageBoxA(mainFrame, question, "確認", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
            IDYES;
