@@ -45,7 +45,7 @@ while read -r target kind; do
   # a header was believed before its bytes were counted.
   VELMORA_FUZZ_TMP=$scratch "$dir/fuzz/$target" -max_total_time="$seconds" -malloc_limit_mb=64 -rss_limit_mb=2048 \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-    "$corpus" "$seeds/$kind" >"$log" 2>&1
+    "$corpus" "$seeds/$kind" </dev/null >"$log" 2>&1
   rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   if [ "$rc" -eq 0 ]; then
