@@ -626,6 +626,48 @@ TEST_F(CommandsTest, CopyThenPasteBringsThePictureBackAndRefitsTheCanvas) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Every new image refits the canvas: its scroll bars follow the new size at once.
+
+int ScrollRange(int bar) {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    if (!GetScrollInfo(g_canvas, bar, &info)) {
+        return 0;  // no scroll bar at all
+    }
+    return info.nMax;
+}
+
+TEST_F(CommandsTest, NewImagesRefitTheCanvas) {
+    WriteFileBytes(Path("big.bmp"), MakeBmp(900, 700));
+    ASSERT_LT(g_canvasWidth, 900);
+    ASSERT_LT(g_canvasHeight, 700);
+
+    Run(IDM_OPEN, {FileOk(Path("big.bmp"))});
+    EXPECT_EQ(g_shownWidth, 900);
+    EXPECT_EQ(g_shownHeight, 700);
+    EXPECT_EQ(ScrollRange(SB_HORZ), 900);
+    EXPECT_EQ(ScrollRange(SB_VERT), 700);
+
+    Drop({Path("small.bmp")});
+    EXPECT_EQ(g_shownWidth, 5);
+    EXPECT_EQ(ScrollRange(SB_HORZ), 0);
+    EXPECT_EQ(ScrollRange(SB_VERT), 0);
+
+    PutPictureOnClipboard(1000, 20);
+    Run(IDM_PASTE_BITMAP);
+    EXPECT_EQ(g_shownWidth, 1000);
+    EXPECT_EQ(g_shownHeight, 20);
+    EXPECT_EQ(ScrollRange(SB_HORZ), 1000);
+    EXPECT_EQ(ScrollRange(SB_VERT), 0);
+
+    // The canvas ends at its own size, not the narrower one it passed through.
+    RECT window = {};
+    GetWindowRect(g_canvas, &window);
+    EXPECT_EQ(window.right - window.left, g_canvasWidth);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Drops.
 
 TEST_F(CommandsTest, DropOpensOnlyTheFirstFile) {
