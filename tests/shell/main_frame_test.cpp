@@ -25,28 +25,10 @@ std::string ClassName(HWND window) {
 
 using MainFrameTest = ShellTest;
 
-// What start-up leaves besides the file (which the command-line cases below check).
-TEST_F(MainFrameTest, StartUpBuildsTheWindows) {
-    HWND main = Start("velmora.exe");
-    ASSERT_NE(nullptr, main);
-    EXPECT_EQ(main, g_mainWindow);
-    EXPECT_EQ("CWindow", ClassName(main));
-    EXPECT_TRUE(IsWindowVisible(main));
-    const char* const boxes[] = {"0", "0", "0", "1"};
-    for (int i = 0; i < kAdjustCount; ++i) {
-        EXPECT_EQ(boxes[i], WindowText(g_adjustBar.edit[i])) << "box " << i;
-    }
-    EXPECT_EQ(1, g_adjust.penSize);
-    EXPECT_EQ("CBMPWin", ClassName(g_canvas));
-    EXPECT_EQ(main, GetParent(g_canvas));
-    EXPECT_EQ(main, GetParent(g_statusBar));
-    EXPECT_EQ("", StatusBarText());
-    EXPECT_EQ(1, SendMessageA(g_statusBar, SB_GETPARTS, 0, 0));
-}
-
-// Start-up remembers the path only when the file loads; everything else keeps "Velmora". How
-// the tail is cut is tested byte by byte with the command line; here the files load for real.
-TEST_F(MainFrameTest, CommandLineTailLoadsOnePath) {
+// Start-up builds the same windows every time and remembers the path only when the file loads;
+// everything else keeps "Velmora". How the tail is cut is tested byte by byte with the command
+// line; here the files load for real.
+TEST_F(MainFrameTest, StartUpWithAndWithoutAFile) {
     ScratchDir dir;
     CreateDirectoryA(dir.Path("my pics").c_str(), nullptr);
     const std::string spaced = dir.Path("my pics\\a b.bmp");
@@ -74,6 +56,19 @@ TEST_F(MainFrameTest, CommandLineTailLoadsOnePath) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(g_image.Create(128, 128));
         HWND main = Start(c.commandLine);
+        ASSERT_NE(nullptr, main);
+        EXPECT_EQ(main, g_mainWindow);
+        EXPECT_EQ("CWindow", ClassName(main));
+        EXPECT_TRUE(IsWindowVisible(main));
+        EXPECT_EQ("CBMPWin", ClassName(g_canvas));
+        EXPECT_EQ(main, GetParent(g_canvas));
+        EXPECT_EQ(main, GetParent(g_statusBar));
+        EXPECT_EQ("", StatusBarText());
+        EXPECT_EQ(1, SendMessageA(g_statusBar, SB_GETPARTS, 0, 0));
+        for (int i = 0; i < kAdjustCount; ++i) {
+            EXPECT_EQ(i == kAdjustPenSize ? "1" : "0", WindowText(g_adjustBar.edit[i])) << i;
+        }
+        EXPECT_EQ(1, g_adjust.penSize);
         EXPECT_EQ(c.loaded, g_currentFileName);
         EXPECT_EQ(c.loaded.empty() ? "Velmora" : "Velmora - " + c.loaded, WindowText(main));
         EXPECT_EQ(c.width, g_image.GetWidth());
@@ -202,17 +197,6 @@ TEST_F(MainFrameTest, LayoutFollowsTheClientArea) {
         EXPECT_EQ(client.right, canvas.right);
         EXPECT_EQ(canvasHeight > 0 ? canvasHeight : 0, canvas.bottom - canvas.top);
     }
-}
-
-// The message table: commands are always swallowed with 0; destruction posts quit code 0 and
-// the loop hands it back as the exit code.
-TEST_F(MainFrameTest, CommandsReturnZeroAndClosingEndsTheLoopWithZero) {
-    HWND main = Start();
-    EXPECT_EQ(0, SendMessageA(main, WM_COMMAND, MAKEWPARAM(9999, 0), 0));
-    EXPECT_EQ(0, SendMessageA(main, WM_VSCROLL, SB_LINEUP, 0));
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, RunMessageLoop());
-    EXPECT_FALSE(IsWindow(main));
 }
 
 // The record the file commands share (what the dialogs themselves show is checked with the
