@@ -14,106 +14,61 @@
 
 namespace {
 
-int32_t Le32At(const uint8_t* p) {
-    return static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 |
-                                uint32_t{p[3]} << 24);
-}
-int Le16At(const uint8_t* p) {
-    return p[0] | p[1] << 8;
-}
-
 // A painted image whose every byte, the fourth ones included, is worth comparing afterwards.
 void Paint(PixelImage& image) {
     FillPattern(image);
     MarkFourthBytes(image);
 }
 
-}  // namespace
-
-TEST(PixelImageTest, NewImageIs128By128BlackWithATopDown32BitHeader) {
-    ScopedImage s;
-    ASSERT_EQ(s.image.GetWidth(), 128);
-    ASSERT_EQ(s.image.GetHeight(), 128);
-    const ImageSnapshot snap = Snapshot(s.image);
-    ASSERT_EQ(snap.pixels.size(), 128u * 128u * 4u);
+// All black, with the 40-byte header of a top-down 32-bit bitmap right before the pixels.
+void ExpectBlackTopDown(const PixelImage& image, int32_t w, int32_t h) {
+    ASSERT_EQ(image.GetWidth(), w);
+    ASSERT_EQ(image.GetHeight(), h);
+    const ImageSnapshot snap = Snapshot(image);
+    ASSERT_EQ(snap.pixels.size(), size_t(w) * size_t(h) * 4);
     for (size_t i = 0; i < snap.pixels.size(); ++i) {
         ASSERT_EQ(snap.pixels[i], 0) << "byte " << i;
     }
-    const uint8_t* h = s.image.GetHeader();
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(s.image.GetPixels(), h + 40);
-    EXPECT_EQ(Le32At(h + 0), 40);
-    EXPECT_EQ(Le32At(h + 4), 128);
-    EXPECT_EQ(Le32At(h + 8), -128);
-    EXPECT_EQ(Le16At(h + 12), 1);
-    EXPECT_EQ(Le16At(h + 14), 32);
-    for (int i = 16; i < 40; ++i) {
-        EXPECT_EQ(h[i], 0) << "header byte " << i;
-    }
+    EXPECT_EQ(image.GetPixels(), image.GetHeader() + 40);
+    Bytes want(40, 0);
+    PutLe32(want, 0, 40);
+    PutLe32(want, 4, static_cast<uint32_t>(w));
+    PutLe32(want, 8, static_cast<uint32_t>(-h));
+    PutLe16(want, 12, 1);
+    PutLe16(want, 14, 32);
+    EXPECT_EQ(snap.header, want);
 }
 
-TEST(PixelImageTest, CreateRebuildsAPaintedImageBlackAtTheNewSize) {
+}  // namespace
+
+TEST(PixelImageTest, NewAndRebuiltImagesAreBlackWithATopDown32BitHeader) {
     ScopedImage s;
+    ExpectBlackTopDown(s.image, 128, 128);
     Paint(s.image);
     ASSERT_TRUE(s.image.Create(3, 2));
-    EXPECT_EQ(s.image.GetWidth(), 3);
-    EXPECT_EQ(s.image.GetHeight(), 2);
-    EXPECT_EQ(ImageBlockSize(3, 2), 64);
-    const ImageSnapshot snap = Snapshot(s.image);
-    ASSERT_EQ(snap.pixels.size(), 24u);
-    for (uint8_t b : snap.pixels) {
-        EXPECT_EQ(b, 0);
-    }
-    const uint8_t* h = s.image.GetHeader();
-    EXPECT_EQ(Le32At(h + 0), 40);
-    EXPECT_EQ(Le32At(h + 4), 3);
-    EXPECT_EQ(Le32At(h + 8), -2);
-    EXPECT_EQ(Le16At(h + 12), 1);
-    EXPECT_EQ(Le16At(h + 14), 32);
-    for (int i = 16; i < 40; ++i) {
-        EXPECT_EQ(h[i], 0) << "header byte " << i;
-    }
+    ExpectBlackTopDown(s.image, 3, 2);
 }
 
-// Every refused size, whether below 1 or too big for the 32-bit block, keeps the old picture.
-TEST(PixelImageTest, RefusedCreateKeepsSizeAndEveryByte) {
-    struct Case {
-        int32_t width, height;
-    };
-    const Case cases[] = {
-        {0, 10},        {10, 0},        {-3, 4},        {-3, -4},       {INT32_MIN, 1},
-        {1, INT32_MIN}, {40000, 40000}, {INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MAX, INT32_MAX},
-        {16384, 32768}, {536870902, 1}, {65536, 65536},  // 2^32 pixels: a 32-bit product would wrap
-                                                         // to 0
-        {32768, 32769},  // 4 x w x h wraps a 32-bit count to a small positive block
-    };
+// The block size is refused exactly past the signed 32-bit limit, and every refused size,
+// whether below 1 or too big for the block, keeps the old picture.
+TEST(PixelImageTest, RefusedSizesKeepSizeAndEveryByte) {
+    // 65536 x 65536 is 2^32 pixels (a 32-bit product wraps to 0); 4 x 32768 x 32769 wraps a
+    // 32-bit count to a small positive block.
+    const int32_t n = 536870901, most = 2147483644, lo = INT32_MIN, hi = INT32_MAX;  // 4n + 40
+    const int32_t cases[][3] = {{1, 1, 44},        {3, 2, 64},        {n, 1, most}, {1, n, most},
+                                {n + 1, 1, 0},     {46341, 46341, 0}, {0, 10, 0},   {10, 0, 0},
+                                {-3, -4, 0},       {lo, 1, 0},        {1, hi, 0},   {hi, hi, 0},
+                                {65536, 65536, 0}, {32768, 32769, 0}};
     ScopedImage s;
     ASSERT_TRUE(s.image.Create(5, 4));
     Paint(s.image);
     const ImageSnapshot before = Snapshot(s.image);
-    for (const Case& c : cases) {
-        EXPECT_FALSE(s.image.Create(c.width, c.height)) << c.width << "x" << c.height;
-        EXPECT_TRUE(Snapshot(s.image) == before) << c.width << "x" << c.height;
-    }
-}
-
-TEST(PixelImageTest, BlockSizeIsRefusedExactlyPastTheSigned32BitLimit) {
-    struct Case {
-        int32_t width, height, size;
-    };
-    const Case cases[] = {
-        {1, 1, 44},
-        {3, 2, 64},
-        {128, 128, 65576},
-        {536870901, 1, 2147483644},  // the largest block that still fits
-        {1, 536870901, 2147483644},
-        {536870902, 1, 0},
-        {46341, 46341, 0},
-        {0, 5, 0},
-        {5, -1, 0},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ImageBlockSize(c.width, c.height), c.size) << c.width << "x" << c.height;
+    for (const auto& c : cases) {
+        EXPECT_EQ(ImageBlockSize(c[0], c[1]), c[2]) << c[0] << "x" << c[1];
+        if (c[2] == 0) {
+            EXPECT_FALSE(s.image.Create(c[0], c[1])) << c[0] << "x" << c[1];
+            EXPECT_TRUE(Snapshot(s.image) == before) << c[0] << "x" << c[1];
+        }
     }
 }
 
@@ -157,148 +112,81 @@ TEST(PixelImageTest, CreateWhoseAllocationFailsKeepsTheOldPicture) {
 #endif
 }
 
+// Outside the image (and on an empty one) reads give zero and writes change nothing.
 TEST(PixelImageTest, ReadsOutsideGiveZeroAndWritesOutsideChangeNothing) {
+    const int32_t outside[][2] = {{-1, 0}, {4, 0}, {0, 3}, {0, -1}, {INT32_MIN, 0}, {0, INT32_MAX}};
     ScopedImage s;
     ASSERT_TRUE(s.image.Create(4, 3));
-    Paint(s.image);
-    const ImageSnapshot before = Snapshot(s.image);
-    struct Point {
-        int32_t x, y;
-    };
-    const Point outside[] = {{-1, 0},
-                             {4, 0},
-                             {0, 3},
-                             {0, -1},
-                             {-1, -1},
-                             {4, 3},
-                             {INT32_MIN, 0},
-                             {0, INT32_MIN},
-                             {INT32_MAX, 0},
-                             {0, INT32_MAX},
-                             {INT32_MIN, INT32_MAX}};
-    for (const Point& p : outside) {
-        EXPECT_EQ(s.image.GetRed(p.x, p.y), 0) << p.x << "," << p.y;
-        EXPECT_EQ(s.image.GetGreen(p.x, p.y), 0) << p.x << "," << p.y;
-        EXPECT_EQ(s.image.GetBlue(p.x, p.y), 0) << p.x << "," << p.y;
-        EXPECT_FALSE(s.image.SetRed(p.x, p.y, 9)) << p.x << "," << p.y;
-        EXPECT_FALSE(s.image.SetGreen(p.x, p.y, 9)) << p.x << "," << p.y;
-        EXPECT_FALSE(s.image.SetBlue(p.x, p.y, 9)) << p.x << "," << p.y;
-        EXPECT_FALSE(s.image.AddToPixel(p.x, p.y, 1, 1, 1)) << p.x << "," << p.y;
+    for (bool empty : {false, true}) {
+        if (empty) {
+            s.image.Release();
+        } else {
+            Paint(s.image);
+        }
+        const ImageSnapshot before = Snapshot(s.image);
+        for (const auto& p : outside) {
+            const int32_t x = empty ? 0 : p[0], y = empty ? 0 : p[1];
+            EXPECT_EQ(s.image.GetRed(x, y) | s.image.GetGreen(x, y) | s.image.GetBlue(x, y), 0);
+            EXPECT_FALSE(s.image.SetRed(x, y, 9) || s.image.SetGreen(x, y, 9) ||
+                         s.image.SetBlue(x, y, 9) || s.image.AddToPixel(x, y, 1, 1, 1))
+                << x << "," << y;
+        }
+        EXPECT_TRUE(Snapshot(s.image) == before);
     }
-    EXPECT_TRUE(Snapshot(s.image) == before);
-    // The corners themselves are inside.
-    EXPECT_TRUE(s.image.SetRed(3, 2, 1));
-    EXPECT_TRUE(s.image.SetRed(0, 0, 1));
+    EXPECT_FALSE(s.image.Create(0, 0));
+    EXPECT_EQ(s.image.GetHeader(), nullptr);
+    ASSERT_TRUE(s.image.Create(4, 3));  // an empty image can be rebuilt; its corners are inside
+    EXPECT_TRUE(s.image.SetRed(3, 2, 1) && s.image.SetRed(0, 0, 1));
+    EXPECT_EQ(s.image.GetRed(3, 2), 1);
 }
 
+// Each setter stores its clamped value in its own byte (blue, green, red, fourth) and nowhere
+// else; the fourth byte is never touched.
 TEST(PixelImageTest, SettersClampAndTouchOnlyTheirOwnByte) {
-    struct Case {
-        int32_t value;
-        uint8_t stored;
-    };
-    const Case cases[] = {{300, 255}, {-1, 0},    {128, 128},     {0, 0},
-                          {255, 255}, {256, 255}, {INT32_MIN, 0}, {INT32_MAX, 255}};
-    for (int channel = 0; channel < 3; ++channel) {
-        for (const Case& c : cases) {
+    using Setter = bool (PixelImage::*)(int32_t, int32_t, int32_t);
+    const struct {
+        Setter set;
+        int byteIndex;
+    } channels[] = {
+        {&PixelImage::SetRed, 2}, {&PixelImage::SetGreen, 1}, {&PixelImage::SetBlue, 0}};
+    const int32_t cases[][2] = {{300, 255}, {-1, 0},        {128, 128},
+                                {256, 255}, {INT32_MIN, 0}, {INT32_MAX, 255}};
+    for (const auto& ch : channels) {
+        for (const auto& c : cases) {
             ScopedImage s;
             ASSERT_TRUE(s.image.Create(3, 3));
             Paint(s.image);
             ImageSnapshot expected = Snapshot(s.image);
-            // Byte order within a pixel: blue, green, red, fourth.
-            const int byteIndex = channel == 0 ? 2 : (channel == 1 ? 1 : 0);
-            expected.pixels[(1 * 3 + 2) * 4 + byteIndex] = c.stored;
-            bool ok = false;
-            switch (channel) {
-                case 0:
-                    ok = s.image.SetRed(2, 1, c.value);
-                    break;
-                case 1:
-                    ok = s.image.SetGreen(2, 1, c.value);
-                    break;
-                default:
-                    ok = s.image.SetBlue(2, 1, c.value);
-                    break;
-            }
-            EXPECT_TRUE(ok);
+            expected.pixels[(1 * 3 + 2) * 4 + ch.byteIndex] = static_cast<uint8_t>(c[1]);
+            EXPECT_TRUE((s.image.*ch.set)(2, 1, c[0]));
             EXPECT_TRUE(Snapshot(s.image) == expected)
-                << "channel " << channel << " value " << c.value;
+                << "byte " << ch.byteIndex << " value " << c[0];
         }
     }
 }
 
 TEST(PixelImageTest, AddToPixelClampsEachChannelOnItsOwn) {
-    struct Case {
-        int r, g, b;         // starting channels
-        int32_t dr, dg, db;  // offsets
-        int er, eg, eb;      // expected channels
-    };
-    const Case cases[] = {
-        {10, 200, 30, 256, -256, 0, 255, 0, 30},
-        {255, 0, 30, -20, 100, 225, 235, 100, 255},
-        {10, 200, 30, -20, 100, 225, 0, 255, 255},
-        {100, 100, 100, 0, 0, 0, 100, 100, 100},
-        {1, 254, 128, -1, 1, 127, 0, 255, 255},
-        // Offsets are not limited here; the sum must not wrap in 32 bits.
-        {200, 10, 0, INT32_MAX, INT32_MIN, INT32_MAX, 255, 0, 255},
-        {0, 255, 7, INT32_MIN, INT32_MAX, -7, 0, 255, 0},
-    };
-    for (const Case& c : cases) {
+    // Starting red, green, blue; offsets; expected red, green, blue. Offsets are not limited
+    // here, so the sum must not wrap in 32 bits.
+    const int32_t cases[][9] = {{10, 200, 30, 256, -256, 0, 255, 0, 30},
+                                {255, 0, 30, -20, 100, 225, 235, 100, 255},
+                                {1, 254, 128, -1, 1, 127, 0, 255, 255},
+                                {200, 10, 0, INT32_MAX, INT32_MIN, INT32_MAX, 255, 0, 255},
+                                {0, 255, 7, INT32_MIN, INT32_MAX, -7, 0, 255, 0}};
+    for (const auto& c : cases) {
         ScopedImage s;
         ASSERT_TRUE(s.image.Create(2, 2));
         Paint(s.image);
-        s.image.SetRed(1, 0, c.r);
-        s.image.SetGreen(1, 0, c.g);
-        s.image.SetBlue(1, 0, c.b);
+        s.image.SetRed(1, 0, c[0]);
+        s.image.SetGreen(1, 0, c[1]);
+        s.image.SetBlue(1, 0, c[2]);
         ImageSnapshot expected = Snapshot(s.image);
-        expected.pixels[4 + 2] = static_cast<uint8_t>(c.er);
-        expected.pixels[4 + 1] = static_cast<uint8_t>(c.eg);
-        expected.pixels[4 + 0] = static_cast<uint8_t>(c.eb);
-        EXPECT_TRUE(s.image.AddToPixel(1, 0, c.dr, c.dg, c.db));
+        expected.pixels[4 + 2] = static_cast<uint8_t>(c[6]);
+        expected.pixels[4 + 1] = static_cast<uint8_t>(c[7]);
+        expected.pixels[4 + 0] = static_cast<uint8_t>(c[8]);
+        EXPECT_TRUE(s.image.AddToPixel(1, 0, c[3], c[4], c[5]));
         EXPECT_TRUE(Snapshot(s.image) == expected)
-            << "(" << c.r << "," << c.g << "," << c.b << ") + (" << c.dr << "," << c.dg << ","
-            << c.db << ")";
-    }
-}
-
-TEST(PixelImageTest, EmptyImageReadsZeroRefusesWritesAndCanBeRebuilt) {
-    ScopedImage s;
-    s.image.Release();
-    EXPECT_EQ(s.image.GetWidth(), 0);
-    EXPECT_EQ(s.image.GetHeight(), 0);
-    EXPECT_EQ(s.image.GetHeader(), nullptr);
-    EXPECT_EQ(s.image.GetPixels(), nullptr);
-    EXPECT_EQ(s.image.GetRed(0, 0), 0);
-    EXPECT_EQ(s.image.GetGreen(0, 0), 0);
-    EXPECT_EQ(s.image.GetBlue(0, 0), 0);
-    EXPECT_FALSE(s.image.SetRed(0, 0, 1));
-    EXPECT_FALSE(s.image.SetGreen(0, 0, 1));
-    EXPECT_FALSE(s.image.SetBlue(0, 0, 1));
-    EXPECT_FALSE(s.image.AddToPixel(0, 0, 1, 1, 1));
-    EXPECT_FALSE(s.image.Create(0, 0));
-    EXPECT_EQ(s.image.GetHeader(), nullptr);
-    ASSERT_TRUE(s.image.Create(2, 1));
-    EXPECT_TRUE(s.image.SetBlue(1, 0, 77));
-    EXPECT_EQ(s.image.GetBlue(1, 0), 77);
-}
-
-TEST(PixelImageTest, FourthByteSurvivesSettersAndAddToPixel) {
-    ScopedImage s;
-    ASSERT_TRUE(s.image.Create(3, 2));
-    Paint(s.image);
-    const ImageSnapshot before = Snapshot(s.image);
-    for (int32_t y = 0; y < 2; ++y) {
-        for (int32_t x = 0; x < 3; ++x) {
-            s.image.SetRed(x, y, 300);
-            s.image.SetGreen(x, y, -5);
-            s.image.SetBlue(x, y, 17);
-            s.image.AddToPixel(x, y, -256, 256, INT32_MAX);
-        }
-    }
-    const ImageSnapshot after = Snapshot(s.image);
-    for (size_t i = 3; i < after.pixels.size(); i += 4) {
-        EXPECT_EQ(after.pixels[i], before.pixels[i]) << "pixel " << i / 4;
-        EXPECT_EQ(after.pixels[i - 3], 255);  // blue
-        EXPECT_EQ(after.pixels[i - 2], 255);  // green
-        EXPECT_EQ(after.pixels[i - 1], 0);    // red
+            << "(" << c[0] << "," << c[1] << "," << c[2] << ") + (" << c[3] << "," << c[4] << ","
+            << c[5] << ")";
     }
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <process.h>
@@ -71,6 +72,17 @@ void PutLe16(Bytes& b, size_t offset, uint16_t v) {
 uint32_t GetLe32(const Bytes& b, size_t offset) {
     return uint32_t{b[offset]} | uint32_t{b[offset + 1]} << 8 | uint32_t{b[offset + 2]} << 16 |
            uint32_t{b[offset + 3]} << 24;
+}
+
+Bytes Altered(Bytes file, size_t at, int bits, uint32_t value) {
+    if (bits == 0) {
+        file.resize(at);
+    } else if (bits == 16) {
+        PutLe16(file, at, static_cast<uint16_t>(value));
+    } else {
+        PutLe32(file, at, value);
+    }
+    return file;
 }
 
 void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
@@ -148,4 +160,35 @@ ImageSnapshot Snapshot(const PixelImage& image) {
         s.pixels.assign(image.GetPixels(), image.GetPixels() + n);
     }
     return s;
+}
+
+// tmpfile() is not used: the Windows C runtime makes its files in the drive's root under names
+// that other test processes running at the same moment can take, and then it returns null.
+CliRun RunCapturing(CliEntry entry, const std::vector<std::string>& args) {
+    std::vector<const char*> argv{"velmora-cli"};
+    for (const std::string& a : args) {
+        argv.push_back(a.c_str());
+    }
+    argv.push_back(nullptr);
+    CliRun run;
+    ScratchDir streams;
+    std::FILE* out = std::fopen(streams.Path("stdout").c_str(), "w+b");
+    std::FILE* err = std::fopen(streams.Path("stderr").c_str(), "w+b");
+    if (out != nullptr && err != nullptr) {
+        run.code = entry(static_cast<int>(argv.size() - 1), argv.data(), out, err);
+    }
+    for (std::FILE* f : {out, err}) {
+        if (f != nullptr) {
+            std::fclose(f);
+        }
+    }
+    for (auto [name, text] : {std::pair{"stdout", &run.out}, std::pair{"stderr", &run.err}}) {
+        const Bytes bytes = ReadFileBytes(streams.Path(name));
+        for (uint8_t b : bytes) {
+            if (b != '\r') {
+                text->push_back(static_cast<char>(b));
+            }
+        }
+    }
+    return run;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ uint32_t GetLe32(const Bytes& b, size_t offset);
 // A 24-bit bottom-up BMP with a 54-byte header; pixel (x, y) gets ColourAt(x, y), fill bytes
 // are 0xEE so a reader that takes them for pixels is caught.
 Bytes MakeBmp(int32_t width, int32_t height);
+// The file with one change: bits 16 or 32 puts value in the little-endian field at offset `at`;
+// bits 0 cuts the file to `at` bytes.
+Bytes Altered(Bytes file, size_t at, int bits, uint32_t value);
 // Deterministic distinct colours: red, green, blue of pixel (x, y).
 void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]);
 
@@ -69,3 +73,14 @@ struct ImageSnapshot {
     bool operator!=(const ImageSnapshot& o) const { return !(*this == o); }
 };
 ImageSnapshot Snapshot(const PixelImage& image);
+
+// What a command-line entry point did: its exit code and what it wrote to each stream.
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+using CliEntry = int (*)(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// Runs the entry point in-process with argv[0] "velmora-cli" and the given arguments. Both
+// streams go to files in a scratch folder of their own (carriage returns dropped on reading).
+CliRun RunCapturing(CliEntry entry, const std::vector<std::string>& args);
