@@ -14,8 +14,8 @@
 namespace {
 
 // Build paths arrive in the form of the machine that built the tests; under Wine that is a Unix
-// path, which the Windows side reaches through drive Z:.
-std::string WindowsPath(const char* path) {
+// path, which the Windows side reaches through drive Z:. Quoted for a command line.
+std::string QuotedPath(const char* path) {
     std::string p = path;
     if (!p.empty() && p[0] == '/') {
         p = "Z:" + p;
@@ -25,7 +25,7 @@ std::string WindowsPath(const char* path) {
             c = '\\';
         }
     }
-    return p;
+    return "\"" + p + "\"";
 }
 
 // Runs the command line to its end; its exit code, or -1 when it could not be started or hung.
@@ -49,10 +49,6 @@ int RunProgram(const std::string& commandLine) {
     return static_cast<int>(code);
 }
 
-std::string Quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
 void PutOnClipboard(UINT format, HANDLE data) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
@@ -67,29 +63,6 @@ void ClearClipboard() {
     CloseClipboard();
 }
 
-void Prepare(PixelImage& image) {
-    ASSERT_TRUE(image.Create(4, 4));
-    FillPattern(image);
-}
-
-::testing::AssertionResult HoldsColours(const PixelImage& image, int32_t width, int32_t height) {
-    if (image.GetWidth() != width || image.GetHeight() != height) {
-        return ::testing::AssertionFailure()
-               << "size " << image.GetWidth() << "x" << image.GetHeight();
-    }
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            uint8_t rgb[3];
-            ColourAt(x, y, rgb);
-            if (image.GetRed(x, y) != rgb[0] || image.GetGreen(x, y) != rgb[1] ||
-                image.GetBlue(x, y) != rgb[2]) {
-                return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ")";
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
 TEST(SystemClipboard, CopyReplacesEverythingWithTheBitmapFormat) {
     const char text[] = "earlier";
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
@@ -100,7 +73,7 @@ TEST(SystemClipboard, CopyReplacesEverythingWithTheBitmapFormat) {
     ASSERT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
 
     ScopedImage s;
-    Prepare(s.image);
+    PrepareTarget(s.image);
     bool published = false;
     CopyToClipboard(s.image, &published);
     EXPECT_TRUE(published);
@@ -110,12 +83,12 @@ TEST(SystemClipboard, CopyReplacesEverythingWithTheBitmapFormat) {
 
 TEST(SystemClipboard, PastesThirtyTwoBitBlockPlacedByAnotherProcess) {
     ClearClipboard();
-    const std::string helper = WindowsPath(VELMORA_PLACE_DIB_EXE);
-    ASSERT_EQ(RunProgram(Quoted(helper) + " 3 2"), 0) << helper;
+    const std::string helper = QuotedPath(VELMORA_PLACE_DIB_EXE);
+    ASSERT_EQ(RunProgram(helper + " 3 2"), 0) << helper;
     ScopedImage s;
-    Prepare(s.image);
+    PrepareTarget(s.image);
     ASSERT_TRUE(PasteFromClipboard(s.image));
-    EXPECT_TRUE(HoldsPattern(s.image, 3, 2, true));  // fourth bytes included
+    EXPECT_TRUE(HoldsPattern(s.image, 3, 2, Fourth::kPattern));  // fourth bytes included
 }
 
 // The system offers a bitmap placed as a device-dependent bitmap in the block format too; from
@@ -138,45 +111,10 @@ TEST(SystemClipboard, PastesScreenBitmapThroughTheSynthesisedBlock) {
     ReleaseDC(nullptr, screen);
     PutOnClipboard(CF_BITMAP, bitmap);  // the clipboard owns it now
 
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HANDLE dib = GetClipboardData(CF_DIB);
-    const auto* header =
-        dib == nullptr ? nullptr : static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib));
-    if (header != nullptr) {
-        RecordProperty("synthesised", std::to_string(header->biSize) + " bytes, " +
-                                          std::to_string(header->biBitCount) + " bits, " +
-                                          "compression " + std::to_string(header->biCompression));
-        GlobalUnlock(dib);
-    }
-    CloseClipboard();
-    ASSERT_NE(header, nullptr) << "no block synthesised";
-
     ScopedImage s;
-    Prepare(s.image);
+    PrepareTarget(s.image);
     ASSERT_TRUE(PasteFromClipboard(s.image));
-    EXPECT_TRUE(HoldsColours(s.image, 3, 2));
-}
-
-TEST(SystemClipboard, PastesTwentyFourBitSectionPlacedAsBitmap) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 5;
-    info.bmiHeader.biHeight = 3;  // bottom row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(section, nullptr);
-    const Bytes rows = MakeDib({5, 3, 24});
-    std::memcpy(bits, rows.data() + 40, rows.size() - 40);
-    GdiFlush();
-    PutOnClipboard(CF_BITMAP, section);
-
-    ScopedImage s;
-    Prepare(s.image);
-    ASSERT_TRUE(PasteFromClipboard(s.image));
-    EXPECT_TRUE(HoldsPattern(s.image, 5, 3, false));
+    EXPECT_TRUE(HoldsPattern(s.image, 3, 2, Fourth::kAny));
 }
 
 TEST(SystemClipboard, CliCopyAndPasteInSeparateProcesses) {
@@ -184,20 +122,17 @@ TEST(SystemClipboard, CliCopyAndPasteInSeparateProcesses) {
     const std::string in = dir.Path("in.bmp");
     const std::string out = dir.Path("out.bmp");
     ASSERT_TRUE(WriteFileBytes(in, MakeBmp(5, 3)));
-    const std::string cli = Quoted(WindowsPath(VELMORA_CLI_EXE));
+    const std::string cli = QuotedPath(VELMORA_CLI_EXE);
 
     ClearClipboard();
-    EXPECT_EQ(RunProgram(cli + " paste " + Quoted(out)), 1);
+    EXPECT_EQ(RunProgram(cli + " paste " + QuotedPath(out.c_str())), 1);
     EXPECT_FALSE(FileExists(out));
 
-    ASSERT_EQ(RunProgram(cli + " copy " + Quoted(in)), 0);
-    ASSERT_EQ(RunProgram(cli + " paste " + Quoted(out)), 0);
-    ScopedImage original;
+    ASSERT_EQ(RunProgram(cli + " copy " + QuotedPath(in.c_str())), 0);
+    ASSERT_EQ(RunProgram(cli + " paste " + QuotedPath(out.c_str())), 0);
     ScopedImage pasted;
-    ASSERT_TRUE(LoadBmp(original.image, in.c_str()));
     ASSERT_TRUE(LoadBmp(pasted.image, out.c_str()));
-    EXPECT_TRUE(HoldsColours(pasted.image, 5, 3));
-    EXPECT_EQ(ImageBytes(pasted.image), ImageBytes(original.image));
+    EXPECT_TRUE(HoldsPattern(pasted.image, 5, 3, Fourth::kZero));
 }
 
 }  // namespace

@@ -50,17 +50,13 @@ Bytes MakeDib(const DibLayout& layout) {
     return b;
 }
 
-Bytes ImageBytes(const PixelImage& image) {
-    const uint8_t* h = image.GetHeader();
-    if (h == nullptr) {
-        return Bytes();
-    }
-    const size_t size = 40 + static_cast<size_t>(image.GetWidth()) * image.GetHeight() * 4;
-    return Bytes(h, h + size);
+void PrepareTarget(PixelImage& image) {
+    ASSERT_TRUE(image.Create(4, 4));
+    FillPattern(image);
 }
 
 ::testing::AssertionResult HoldsPattern(const PixelImage& image, int32_t width, int32_t height,
-                                        bool withFourth) {
+                                        Fourth fourth) {
     if (image.GetWidth() != width || image.GetHeight() != height) {
         return ::testing::AssertionFailure()
                << "size " << image.GetWidth() << "x" << image.GetHeight() << ", expected " << width
@@ -70,15 +66,15 @@ Bytes ImageBytes(const PixelImage& image) {
         for (int32_t x = 0; x < width; ++x) {
             uint8_t rgb[3];
             ColourAt(x, y, rgb);
-            const int fourth = image.RowPixels(y)[x * 4 + 3];
-            const int wantFourth = withFourth ? FourthAt(x, y) : 0;
+            const int got = image.RowPixels(y)[x * 4 + 3];
+            const int want = fourth == Fourth::kPattern ? FourthAt(x, y) : 0;
             if (image.GetRed(x, y) != rgb[0] || image.GetGreen(x, y) != rgb[1] ||
-                image.GetBlue(x, y) != rgb[2] || fourth != wantFourth) {
+                image.GetBlue(x, y) != rgb[2] || (fourth != Fourth::kAny && got != want)) {
                 return ::testing::AssertionFailure()
                        << "pixel (" << x << "," << y << ") is " << int{image.GetRed(x, y)} << ","
                        << int{image.GetGreen(x, y)} << "," << int{image.GetBlue(x, y)} << " / "
-                       << fourth << ", expected " << int{rgb[0]} << "," << int{rgb[1]} << ","
-                       << int{rgb[2]} << " / " << wantFourth;
+                       << got << ", expected " << int{rgb[0]} << "," << int{rgb[1]} << ","
+                       << int{rgb[2]} << " / " << want;
             }
         }
     }

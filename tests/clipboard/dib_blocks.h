@@ -24,9 +24,10 @@ struct DibLayout {
 Bytes MakeDib(const DibLayout& layout);
 uint8_t FourthAt(int32_t x, int32_t y);
 
-// Whole image block (header and pixels), to show that a refusal changed nothing.
-Bytes ImageBytes(const PixelImage& image);
+// A 4 x 4 image unlike every block pasted, so a refusal that touched it shows in a snapshot.
+void PrepareTarget(PixelImage& image);
 
-// Size and every pixel against ColourAt; fourth bytes FourthAt when withFourth, else 0.
+enum class Fourth { kZero, kPattern, kAny };
+// Size and every pixel against ColourAt; fourth bytes 0, FourthAt, or not looked at.
 ::testing::AssertionResult HoldsPattern(const PixelImage& image, int32_t width, int32_t height,
-                                        bool withFourth);
+                                        Fourth fourth);

@@ -9,82 +9,69 @@
 
 namespace {
 
-class StandInFaultsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        StandInReset();
-        ASSERT_TRUE(image.Create(3, 2));
-        FillPattern(image);
-        // Something already on the clipboard, which a failed copy must leave alone.
-        ScopedImage earlier;
-        ASSERT_TRUE(earlier.image.Create(1, 1));
-        bool published = false;
-        CopyToClipboard(earlier.image, &published);
-        ASSERT_TRUE(published);
-        blocksBefore = StandInLiveBlocks();
-    }
-    void TearDown() override {
-        StandInReset();
-        image.Release();
-    }
-    static int32_t ClipboardWidth() {
-        ScopedImage s;
-        return PasteFromClipboard(s.image) ? s.image.GetWidth() : -1;
-    }
-    void Fail(void (*set)(StandInFaults&)) {
-        StandInFaults faults;
-        set(faults);
-        StandInSetFaults(faults);
-    }
+int32_t ClipboardWidth() {
+    ScopedImage s;
+    return PasteFromClipboard(s.image) ? s.image.GetWidth() : -1;
+}
 
-    PixelImage image;
-    size_t blocksBefore = 0;
-};
+void PutOneByOne() {
+    ScopedImage earlier;
+    ASSERT_TRUE(earlier.image.Create(1, 1));
+    bool published = false;
+    CopyToClipboard(earlier.image, &published);
+    ASSERT_TRUE(published);
+    ASSERT_EQ(StandInLiveBlocks(), 1u);
+}
 
-TEST_F(StandInFaultsTest, CopyThatCannotPublishLeavesNoBlockBehind) {
+TEST(StandInFaults, CopyThatCannotPublishLeavesNoBlockBehind) {
     struct Case {
         const char* name;
-        void (*set)(StandInFaults&);
+        StandInFaults faults;
         bool oldContentsKept;  // a refused hand-over comes after the clipboard was emptied
     };
     const Case cases[] = {
-        {"allocation fails", [](StandInFaults& f) { f.allocFails = true; }, true},
-        {"lock fails", [](StandInFaults& f) { f.lockFails = true; }, true},
-        {"clipboard busy", [](StandInFaults& f) { f.heldElsewhere = true; }, true},
-        {"clipboard refuses the block", [](StandInFaults& f) { f.setFails = true; }, false},
+        {"allocation fails", {false, true, false, false}, true},
+        {"lock fails", {false, false, true, false}, true},
+        {"clipboard busy", {true, false, false, false}, true},
+        {"clipboard refuses the block", {false, false, false, true}, false},
     };
+    ScopedImage s;
+    ASSERT_TRUE(s.image.Create(3, 2));
     for (const Case& c : cases) {
-        Fail(c.set);
+        StandInReset();
+        PutOneByOne();
+        StandInSetFaults(c.faults);
         bool published = true;
-        EXPECT_TRUE(CopyToClipboard(image, &published)) << c.name;
+        EXPECT_TRUE(CopyToClipboard(s.image, &published)) << c.name;
         EXPECT_FALSE(published) << c.name;
-        EXPECT_EQ(StandInLiveBlocks(), c.oldContentsKept ? blocksBefore : 0u) << c.name;
+        EXPECT_EQ(StandInLiveBlocks(), c.oldContentsKept ? 1u : 0u) << c.name;
         EXPECT_EQ(StandInOutstandingLocks(), 0) << c.name;
         EXPECT_FALSE(StandInIsOpen()) << c.name;
         StandInSetFaults(StandInFaults());
         EXPECT_EQ(ClipboardWidth(), c.oldContentsKept ? 1 : -1) << c.name;
     }
-}
-
-TEST_F(StandInFaultsTest, PasteWhoseBlockCannotBeLockedIsRefusedAndClosed) {
-    Fail([](StandInFaults& f) { f.lockFails = true; });
-    ScopedImage s;
-    ASSERT_TRUE(s.image.Create(4, 4));
-    FillPattern(s.image);
-    const Bytes before = ImageBytes(s.image);
-    EXPECT_FALSE(PasteFromClipboard(s.image));
-    EXPECT_EQ(ImageBytes(s.image), before);
-    EXPECT_FALSE(StandInIsOpen());
-}
-
-TEST_F(StandInFaultsTest, ClipboardOwnsWhatItTookAndFreesItWhenReplaced) {
-    for (int i = 0; i < 3; ++i) {
-        bool published = false;
-        CopyToClipboard(image, &published);
-        ASSERT_TRUE(published);
+    // Without faults each copy replaces the block before it, which must not stay behind.
+    for (int i = 0; i < 2; ++i) {
+        CopyToClipboard(s.image);
         EXPECT_EQ(StandInLiveBlocks(), 1u) << "copy " << i;
     }
     EXPECT_EQ(ClipboardWidth(), 3);
+    StandInReset();
+}
+
+TEST(StandInFaults, PasteWhoseBlockCannotBeLockedIsRefusedAndClosed) {
+    StandInReset();
+    PutOneByOne();
+    StandInFaults faults;
+    faults.lockFails = true;
+    StandInSetFaults(faults);
+    ScopedImage s;
+    PrepareTarget(s.image);
+    const ImageSnapshot before = Snapshot(s.image);
+    EXPECT_FALSE(PasteFromClipboard(s.image));
+    EXPECT_TRUE(Snapshot(s.image) == before);
+    EXPECT_FALSE(StandInIsOpen());
+    StandInReset();
 }
 
 }  // namespace
