@@ -4,63 +4,9 @@
 # offset, paint a stroke with a drag, save under a new name typed without extension through
 # File > Save, and read the saved file's pixels back. Then the image size box and File > Exit.
 # Uses (or builds) $VELMORA_BUILD_ROOT/windows. Prints a CTest-style closing line.
-set -uo pipefail
-cd "$(dirname "$0")/../.."
-root=$(pwd)
-build_root=${VELMORA_BUILD_ROOT:-$root/build}
-build=$build_root/windows
-exe=$build/shell/velmora.exe
+. "$(dirname "$0")/lib/e2e_common.sh"
 
-passed=0
-failed=0
-check() {  # check NAME COMMAND...: one counted test
-  local name=$1
-  shift
-  if "$@"; then
-    echo "  passed: $name"
-    passed=$((passed + 1))
-  else
-    echo "  FAILED: $name"
-    failed=$((failed + 1))
-  fi
-}
-finish() {
-  local total=$((passed + failed))
-  local pct=0
-  [ "$total" -eq 0 ] || pct=$((100 * passed / total))
-  echo
-  echo "$pct% tests passed, $failed tests failed out of $total"
-  exit $([ "$failed" -eq 0 ] && echo 0 || echo 1)
-}
-
-if ! { cmake --preset windows -B "$build" >/dev/null &&
-  cmake --build "$build" -j 2 --target velmora >/dev/null; }; then
-  echo "building velmora.exe failed"
-  failed=1
-  finish
-fi
-
-. scripts/wine-env.sh
-velmora_wine_start "$build_root/wineprefix"
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-  [ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null
-  velmora_wine_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A 300 x 200 picture of one colour no other part of the window shows: (40, 80, 160).
-python3 - "$work/in.bmp" <<'PY'
-import struct, sys
-w, h = 300, 200
-stride = (w * 3 + 3) // 4 * 4
-row = bytes((160, 80, 40)) * w + bytes(stride - 3 * w)
-head = b"BM" + struct.pack("<IHHI", 54 + stride * h, 0, 0, 54)
-head += struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, 0, 0, 0, 0, 0)
-open(sys.argv[1], "wb").write(head + row * h)
-PY
+write_picture "$work/in.bmp"
 in_path=$(winepath -w "$work/in.bmp" 2>/dev/null)
 out_path=$(winepath -w "$work/out" 2>/dev/null)
 
@@ -110,39 +56,9 @@ keys Return
 check "the opened file names the title" wait_title '^Velmora - .*in\.bmp$'
 
 # Finds the picture on the screen: its top-left corner is the canvas's origin.
-shot() { import -window root -depth 8 "ppm:$1"; }
-cat >"$work/ppm.py" <<'PY'
-def load(path):
-    data = open(path, "rb").read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    assert fields[0] == b"P6" and fields[3] == b"255"
-    w, h = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:]
-    return w, h, lambda x, y: tuple(pixels[3 * (y * w + x):3 * (y * w + x) + 3])
-PY
 sleep 0.5
 shot "$work/opened.ppm"
-origin=$(PYTHONPATH=$work python3 - "$work/opened.ppm" <<'PY'
-import sys, ppm
-w, h, px = ppm.load(sys.argv[1])
-for y in range(h):
-    for x in range(w):
-        if px(x, y) == (40, 80, 160):
-            print(x, y)
-            sys.exit(0)
-PY
-)
+origin=$(find_picture "$work/opened.ppm")
 check "the opened picture shows on the canvas" test -n "$origin"
 [ -n "$origin" ] || finish
 read -r cx cy <<<"$origin"
@@ -200,15 +116,6 @@ check "the image size box appears" test -n "$box"
 # File > Exit ends the program with exit code 0, without asking.
 xdotool windowfocus --sync "$window" 2>/dev/null
 keys alt+f x
-rc=timeout
-for _ in $(seq 1 100); do
-  if ! kill -0 "$app_pid" 2>/dev/null; then
-    wait "$app_pid"
-    rc=$?
-    break
-  fi
-  sleep 0.1
-done
-[ "$rc" = timeout ] || app_pid=
+wait_exit
 check "File > Exit ends the program with exit code 0 (got $rc)" test "$rc" = 0
 finish
