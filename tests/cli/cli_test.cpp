@@ -60,19 +60,14 @@ bool IsOneLine(const std::string& text) {
 
 }  // namespace
 
-TEST(CliTest, HelpAndInfoGoToStandardOutput) {
+// The version line, info and the exit codes are also checked on the real program (binary_tests).
+TEST(CliTest, HelpGoesToStandardOutput) {
     const CliRun help = RunVelmora({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.err, "");
     for (const char* word : {"usage", "info", "add", "stamp", "--version"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
-    ScratchDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.Path("in.bmp"), MakeBmp(7, 5)));
-    const CliRun info = RunVelmora({"info", dir.Path("in.bmp")});
-    EXPECT_EQ(info.code, 0);
-    EXPECT_EQ(info.out, "7x5\n");
-    EXPECT_EQ(info.err, "");
 }
 
 // Add to a new file, leaving the input alone; then twice in place with OUT the same as IN.

@@ -62,8 +62,7 @@ namespace {
 
 // Caps the size of any file this process writes, with the signal that would kill it ignored so
 // the write fails instead; both are put back when the scope ends.
-class ScopedFileSizeLimit {
-  public:
+struct ScopedFileSizeLimit {
     explicit ScopedFileSizeLimit(rlim_t bytes) {
         getrlimit(RLIMIT_FSIZE, &oldLimit);
         struct sigaction ignore = {};
@@ -77,9 +76,6 @@ class ScopedFileSizeLimit {
         setrlimit(RLIMIT_FSIZE, &oldLimit);
         sigaction(SIGXFSZ, &oldAction, nullptr);
     }
-    bool Applied() const { return applied; }
-
-  private:
     rlimit oldLimit{};
     struct sigaction oldAction {};
     bool applied = false;
@@ -117,7 +113,7 @@ TEST(SaveFaultsTest, WriteCutOffPartWayKeepsTheEarlierFile) {
         BmpError why = BmpError::kNone;
         {
             ScopedFileSizeLimit limit(static_cast<rlim_t>(c.limit));
-            ASSERT_TRUE(limit.Applied());
+            ASSERT_TRUE(limit.applied);
             EXPECT_EQ(SaveBmp(image.image, target.c_str(), &why), fits);
             if (!fits && c.limit >= 200) {
                 ExpectCliCannotSave(in.Path("in.bmp"), target);
