@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/bmp_file_internal.h"
+#include "image/byte_order.h"
 #include "image/platform.h"
 #include "image/simd.h"
 
@@ -13,21 +14,6 @@ constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kWrittenHeaderSize = kFileHeaderSize + kInfoHeaderSize;  // 54
 // The last field LoadBmp reads is bits per pixel at offsets 28-29, so 30 bytes hold them all.
 constexpr size_t kMinReadableLength = 30;
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-void WriteLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-void WriteLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 bool Fail(BmpError* error, BmpError why) {
     if (error != nullptr) {
@@ -183,8 +169,8 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error) {
     size_t length = 0;
     FileError fileError = FileError::kNone;
     if (!PlatformReadWholeFile(path, INT32_MAX, &data, &length, &fileError)) {
-        return Fail(error, fileError == FileError::kTooLarge ? BmpError::kTooLarge
-                                                             : BmpError::kCannotOpen);
+        return Fail(
+            error, fileError == FileError::kTooLarge ? BmpError::kTooLarge : BmpError::kCannotOpen);
     }
     const bool ok = DecodeBmp(image, data, length, error);
     PlatformFree(data);
@@ -210,14 +196,14 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error) {
     }
     // Header fields not listed stay 0 from the zero fill: reserved words, compression (BI_RGB),
     // image size, resolutions and colour counts.
-    WriteLe16(file + 0, 0x4D42);                                     // magic "BM"
-    WriteLe32(file + 2, static_cast<uint32_t>(fileSize));            // file size
-    WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize)); // pixel data offset
-    WriteLe32(file + 14, kInfoHeaderSize);                           // info header size
-    WriteLe32(file + 18, static_cast<uint32_t>(width));              // width
-    WriteLe32(file + 22, static_cast<uint32_t>(height));             // height, bottom row first
-    WriteLe16(file + 26, 1);                                         // planes
-    WriteLe16(file + 28, 24);                                        // bits per pixel
+    WriteLe16(file + 0, 0x4D42);                                      // magic "BM"
+    WriteLe32(file + 2, static_cast<uint32_t>(fileSize));             // file size
+    WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
+    WriteLe32(file + 14, kInfoHeaderSize);                            // info header size
+    WriteLe32(file + 18, static_cast<uint32_t>(width));               // width
+    WriteLe32(file + 22, static_cast<uint32_t>(height));              // height, bottom row first
+    WriteLe16(file + 26, 1);                                          // planes
+    WriteLe16(file + 28, 24);                                         // bits per pixel
     uint8_t* row = file + kWrittenHeaderSize;
     for (int32_t r = 0; r < height; ++r, row += stride) {
         EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);  // fill bytes stay 0

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/bmp_file.h"
+#include "image/byte_order.h"
 #include "image/platform_clipboard.h"
 
 namespace {
@@ -11,23 +12,6 @@ namespace {
 // rows; longer headers carry their masks inside themselves. Screen bitmaps reach us this way.
 constexpr uint32_t kBiBitfields = 3;
 constexpr uint64_t kColourMasksSize = 12;
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-uint16_t ReadLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-void WriteLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-void WriteLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 void Report(bool* flag, bool value) {
     if (flag != nullptr) {

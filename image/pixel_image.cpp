@@ -3,23 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/byte_order.h"
 #include "image/platform.h"
-
-namespace {
-
-void WriteLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-void WriteLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-}  // namespace
 
 void* AllocZeroed(int32_t size) {
     if (size < 1) {
@@ -89,7 +74,9 @@ void PixelImage::Release() {
 }
 
 namespace {
-void ReleaseTheImage() { g_image.Release(); }
+void ReleaseTheImage() {
+    g_image.Release();
+}
 }  // namespace
 
 // Constructed before the program's entry runs; the release is registered right after it.
