@@ -15,12 +15,12 @@ inline int64_t RowStride(int32_t width) {
 // Why a load or save was refused, for callers that tell the user.
 enum class BmpError {
     kNone,
-    kCannotOpen,      // missing, unreadable or held open by another program
-    kNotBmp24,        // too short to hold the headers, or bits per pixel other than 24
-    kBadSize,         // width or height below 1 (top-down files have a negative height)
-    kTruncated,       // the pixel rows do not fit in the file
-    kTooLarge,        // more than the core's 2 GiB blocks can hold, or no memory for it
-    kCannotWrite,     // the file could not be created or fully written; any old file is kept
+    kCannotOpen,   // missing, unreadable or held open by another program
+    kNotBmp24,     // too short to hold the headers, or bits per pixel other than 24
+    kBadSize,      // width or height below 1 (top-down files have a negative height)
+    kTruncated,    // the pixel rows do not fit in the file
+    kTooLarge,     // more than the core's 2 GiB blocks can hold, or no memory for it
+    kCannotWrite,  // the file could not be created or fully written; any old file is kept
 };
 
 const char* DescribeBmpError(BmpError error);

@@ -19,7 +19,7 @@ inline uint8_t ClampChannel(int64_t value) {
 int32_t ImageBlockSize(int32_t width, int32_t height);
 
 class PixelImage {
-public:
+  public:
     // Starts as the 128 x 128 black image. There is deliberately no destructor: the one global
     // image is released by an exit handler, and tests call Release themselves.
     PixelImage();
@@ -68,7 +68,7 @@ public:
         return true;
     }
 
-private:
+  private:
     uint8_t* PixelAt(int32_t x, int32_t y) const {
         return pixels + (static_cast<size_t>(y) * static_cast<size_t>(width) + x) * kBytesPerPixel;
     }

@@ -27,5 +27,4 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
 
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
 // so a failure at any point leaves any earlier file at that path exactly as it was.
-bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length,
-                            FileError* error);
+bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length, FileError* error);

@@ -10,7 +10,9 @@ void* PlatformAllocZeroed(size_t size) {
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
 }
 
-void PlatformFree(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+void PlatformFree(void* block) {
+    HeapFree(GetProcessHeap(), 0, block);
+}
 
 namespace {
 
@@ -42,8 +44,8 @@ bool TargetIsWritable(const char* path) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return false;
     }
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
         return true;
@@ -56,8 +58,8 @@ bool TargetIsWritable(const char* path) {
 
 bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
                            FileError* error) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return SetError(error, FileError::kCannotOpen);
     }

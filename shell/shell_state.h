@@ -27,18 +27,18 @@ enum MenuCommand : int {
     IDM_AUTHOR_SITE = 802,
 };
 
-extern HINSTANCE g_instance;              // start-up
-extern HWND g_mainWindow;                 // start-up, once CreateWindowExA returns
+extern HINSTANCE g_instance;                   // start-up
+extern HWND g_mainWindow;                      // start-up, once CreateWindowExA returns
 extern char g_currentFileName[kPathCapacity];  // start-up load, open, drop, save, paste
-extern bool g_modified;                   // set by pen stamps; cleared by open, drop, save
-extern int32_t g_shownWidth;              // start-up and RefitCanvas
-extern int32_t g_shownHeight;             // start-up and RefitCanvas
-extern AdjustSettings g_adjust;           // start-up, then the up-down controls only
+extern bool g_modified;                        // set by pen stamps; cleared by open, drop, save
+extern int32_t g_shownWidth;                   // start-up and RefitCanvas
+extern int32_t g_shownHeight;                  // start-up and RefitCanvas
+extern AdjustSettings g_adjust;                // start-up, then the up-down controls only
 
-extern HWND g_canvas;                     // MainFrame's creation handler
-extern HWND g_statusBar;                  // MainFrame's creation handler
-extern int32_t g_canvasWidth;             // MainFrame's layout handler
-extern int32_t g_canvasHeight;            // MainFrame's layout handler
+extern HWND g_canvas;           // MainFrame's creation handler
+extern HWND g_statusBar;        // MainFrame's creation handler
+extern int32_t g_canvasWidth;   // MainFrame's layout handler
+extern int32_t g_canvasHeight;  // MainFrame's layout handler
 
 // The one file dialog record shared by open, save-as and overwrite save, so path and filter
 // carry over; filled by MainFrame's creation handler.
