@@ -20,26 +20,10 @@ for _ in $(seq 1 50); do
 done
 check "the title names the loaded file" grep -q '^Velmora - .*e2e\.bmp$' <<<"$title"
 
-# Finds the picture on the screen: its top-left corner is the canvas's origin.
-sleep 1
-shot "$work/before.ppm"
-origin=$(find_picture "$work/before.ppm")
-check "the picture shows at 1:1" test -n "$origin"
-[ -n "$origin" ] || finish
-read -r cx cy <<<"$origin"
-
-# The adjustment bar sits in the 32 pixels above the canvas: red up-down at x 76, pen size at
-# x 490, each 24 x 22 from y 4; their upper arrows are in the top half.
-xdotool mousemove $((cx + 88)) $((cy - 32 + 8)) click --repeat 60 --delay 15 1
-xdotool mousemove $((cx + 502)) $((cy - 32 + 8)) click --repeat 5 --delay 15 1
-sleep 0.3
-
-# The stroke: press, then one move every 10 pixels along row 100 of the picture, then release.
-# Moves are paced: a queue holding several mouse moves hands the program only the newest.
-moves=()
-for x in $(seq 20 10 260); do moves+=(mousemove $((cx + x)) $((cy + 100)) sleep 0.1); done
-xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
-  "${moves[@]}" mouseup 1
+locate_picture "$work/before.ppm" "the picture shows at 1:1"
+click_up_arrows 60 5
+# The stroke along row 100 of the picture, from x 10 to x 260.
+drag_row 100 10 260
 xdotool mousemove $((cx + 150)) $((cy + 180))
 sleep 0.5
 shot "$work/after.ppm"

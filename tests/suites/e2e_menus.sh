@@ -55,23 +55,10 @@ xdotool type --delay 20 "$in_path"
 keys Return
 check "the opened file names the title" wait_title '^Velmora - .*in\.bmp$'
 
-# Finds the picture on the screen: its top-left corner is the canvas's origin.
-sleep 0.5
-shot "$work/opened.ppm"
-origin=$(find_picture "$work/opened.ppm")
-check "the opened picture shows on the canvas" test -n "$origin"
-[ -n "$origin" ] || finish
-read -r cx cy <<<"$origin"
-
-# Red offset 30 (upper arrow of the red up-down, 32 pixels above the canvas at x 76..100) and
-# pen size 4 (pen-size up-down at x 490..514), then a stroke along row 50 from x 20 to x 200.
-xdotool mousemove $((cx + 88)) $((cy - 32 + 8)) click --repeat 30 --delay 15 1
-xdotool mousemove $((cx + 502)) $((cy - 32 + 8)) click --repeat 3 --delay 15 1
-sleep 0.3
-moves=()
-for x in $(seq 30 10 200); do moves+=(mousemove $((cx + x)) $((cy + 50)) sleep 0.1); done
-xdotool mousemove $((cx + 20)) $((cy + 50)) sleep 0.2 mousedown 1 sleep 0.1 \
-  "${moves[@]}" mouseup 1
+locate_picture "$work/opened.ppm" "the opened picture shows on the canvas"
+# Red offset 30 and pen size 4, then a stroke along row 50 from x 20 to x 200.
+click_up_arrows 30 3
+drag_row 50 20 200
 sleep 0.3
 
 # File > Save (the name typed without extension): the bitmap filter appends ".bmp".

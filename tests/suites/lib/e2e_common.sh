@@ -114,3 +114,33 @@ wait_exit() {
   done
   [ "$rc" = timeout ] || app_pid=
 }
+
+# locate_picture PPM NAME: screenshots the screen and sets cx, cy to the picture's top-left
+# corner, the canvas's origin; a picture that does not show fails NAME and ends the run.
+locate_picture() {
+  local origin
+  sleep 1
+  shot "$1"
+  origin=$(find_picture "$1")
+  check "$2" test -n "$origin"
+  [ -n "$origin" ] || finish
+  read -r cx cy <<<"$origin"
+}
+
+# click_up_arrows RED PEN: clicks the red up-down's upper arrow RED times and the pen-size
+# up-down's PEN times. The adjustment bar sits in the 32 pixels above the canvas: red up-down
+# at x 76, pen size at x 490, each 24 x 22 from y 4; their upper arrows are in the top half.
+click_up_arrows() {
+  xdotool mousemove $((cx + 88)) $((cy - 32 + 8)) click --repeat "$1" --delay 15 1
+  xdotool mousemove $((cx + 502)) $((cy - 32 + 8)) click --repeat "$2" --delay 15 1
+  sleep 0.3
+}
+
+# drag_row Y FROM TO: presses at picture point (FROM, Y), moves every 10 pixels to TO, releases.
+# Moves are paced: a queue holding several mouse moves hands the program only the newest.
+drag_row() {
+  local moves=() x
+  for x in $(seq $(($2 + 10)) 10 "$3"); do moves+=(mousemove $((cx + x)) $((cy + $1)) sleep 0.1); done
+  xdotool mousemove $((cx + $2)) $((cy + $1)) sleep 0.2 mousedown 1 sleep 0.1 \
+    "${moves[@]}" mouseup 1
+}
