@@ -37,8 +37,9 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
 }
 
 // A file that another program holds open without sharing, or that is read-only, must fail the
-// save just as creating over it directly would.
-bool TargetIsWritable(const char* path) {
+// save just as creating over it directly would. *exists tells whether there is a file to replace.
+bool TargetIsWritable(const char* path, bool* exists) {
+    *exists = true;
     // Asked first because a Wine run as root opens a read-only file for writing all the same.
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -51,6 +52,7 @@ bool TargetIsWritable(const char* path) {
         return true;
     }
     const DWORD why = GetLastError();
+    *exists = false;
     return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
 }
 
@@ -99,7 +101,8 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
 
 bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length,
                             FileError* error) {
-    if (!TargetIsWritable(path)) {
+    bool replacing = false;
+    if (!TargetIsWritable(path, &replacing)) {
         return SetError(error, FileError::kCannotWrite);
     }
     // The new file is written beside the target, in the same folder, so the final move is a
@@ -119,7 +122,11 @@ bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length
     if (file == INVALID_HANDLE_VALUE) {
         return SetError(error, FileError::kCannotWrite);
     }
-    const bool written = WriteAll(file, data, length) && FlushFileBuffers(file);
+    // Replacing a file, the new one must be on the disk before the move takes the old one away,
+    // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
+    // made to wait for the disk.
+    const bool written =
+        WriteAll(file, data, length) && (!replacing || FlushFileBuffers(file) != 0);
     const bool closed = CloseHandle(file) != 0;
     if (!written || !closed ||
         !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
