@@ -69,12 +69,15 @@ void AddToRunPlain(uint8_t* p, size_t count, const ChannelTables& tables) {
 // Four pixels per 16-byte vector: a saturating add, then a saturating subtract, of the offsets
 // laid out as blue, green, red, 0. The zero lane keeps the fourth byte as it was.
 void AddToRunVector(uint8_t* p, size_t count, const PixelOffsets& offsets) {
+    // Built from one 32-bit pattern so that the compiler keeps both in registers; assembled
+    // byte by byte they went through the stack and were read back for every vector.
     const auto lanes = [&offsets](bool add) {
-        const auto byte = [&](int c) {
-            return static_cast<char>(add ? offsets.channel[c].add : offsets.channel[c].subtract);
-        };
-        return _mm_setr_epi8(byte(0), byte(1), byte(2), 0, byte(0), byte(1), byte(2), 0, byte(0),
-                             byte(1), byte(2), 0, byte(0), byte(1), byte(2), 0);
+        uint32_t pattern = 0;
+        for (int c = 0; c < 3; ++c) {
+            const uint8_t byte = add ? offsets.channel[c].add : offsets.channel[c].subtract;
+            pattern |= uint32_t{byte} << (8 * c);
+        }
+        return _mm_set1_epi32(static_cast<int>(pattern));
     };
     const __m128i add = lanes(true);
     const __m128i subtract = lanes(false);
