@@ -1,5 +1,6 @@
 #include "image/bmp_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/bmp_file_internal.h"
@@ -126,7 +127,17 @@ const char* DescribeBmpError(BmpError error) {
     return "unknown error";
 }
 
-bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
+namespace {
+
+// Where the pixel rows of a checked file lie: every row wholly inside the bytes held.
+struct BmpRows {
+    const uint8_t* first;  // the bottom row of the picture
+    uint64_t stride;
+    int32_t width;
+    int32_t height;
+};
+
+bool CheckBmp(const uint8_t* data, size_t length, BmpRows* rows, BmpError* error) {
     if (data == nullptr || length < kMinReadableLength) {
         return Fail(error, BmpError::kNotBmp24);
     }
@@ -146,19 +157,38 @@ bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* 
     if (offset > length || stride > (length - offset) / static_cast<uint64_t>(height)) {
         return Fail(error, BmpError::kTruncated);
     }
-    if (!image.Create(width, height)) {
-        return Fail(error, BmpError::kTooLarge);
+    *rows = BmpRows{data + offset, stride, width, height};
+    return true;
+}
+
+// File rows [begin, end) into the image, which has the file's size. The check above put every
+// row wholly inside the bytes read, so rows are converted whole, with no test per pixel.
+void DecodeRows(const BmpRows& rows, int32_t begin, int32_t end, PixelImage& image) {
+    const uint8_t* row = rows.first + rows.stride * static_cast<uint64_t>(begin);
+    for (int32_t r = begin; r < end; ++r, row += rows.stride) {
+        DecodeBmpRow(row, image.RowPixels(rows.height - 1 - r), rows.width);  // bottom row first
     }
-    const uint8_t* row = data + offset;
-    // The size test above put every row wholly inside the bytes read, so the rows are converted
-    // whole, with no test per pixel.
-    for (int32_t r = 0; r < height; ++r, row += stride) {
-        DecodeBmpRow(row, image.RowPixels(height - 1 - r), width);  // file rows run bottom to top
-    }
+}
+
+bool Succeed(BmpError* error) {
     if (error != nullptr) {
         *error = BmpError::kNone;
     }
     return true;
+}
+
+}  // namespace
+
+bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
+    BmpRows rows;
+    if (!CheckBmp(data, length, &rows, error)) {
+        return false;
+    }
+    if (!image.Create(rows.width, rows.height)) {
+        return Fail(error, BmpError::kTooLarge);
+    }
+    DecodeRows(rows, 0, rows.height, image);
+    return Succeed(error);
 }
 
 bool LoadBmp(PixelImage& image, const char* path, BmpError* error) {
@@ -172,7 +202,26 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error) {
         return Fail(
             error, fileError == FileError::kTooLarge ? BmpError::kTooLarge : BmpError::kCannotOpen);
     }
-    const bool ok = DecodeBmp(image, data, length, error);
+    BmpRows rows;
+    bool ok = CheckBmp(data, length, &rows, error);
+    if (ok && !image.Create(rows.width, rows.height)) {
+        ok = Fail(error, BmpError::kTooLarge);
+    }
+    if (ok) {
+        // Rows go over in bands, and the file bytes of each band are handed back as soon as it
+        // is done, so the image block, whose pages are first touched here, can be built from
+        // them: a large load then needs little more memory than its image.
+        const uint64_t bandRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / rows.stride);
+        for (int32_t begin = 0; begin < rows.height;) {
+            const int32_t end = static_cast<int32_t>(
+                std::min<uint64_t>(uint64_t(begin) + bandRows, uint64_t(rows.height)));
+            DecodeRows(rows, begin, end, image);
+            PlatformDiscard(data, static_cast<size_t>(rows.first - data) +
+                                      static_cast<size_t>(rows.stride * uint64_t(end)));
+            begin = end;
+        }
+        Succeed(error);
+    }
     PlatformFree(data);
     return ok;
 }

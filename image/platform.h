@@ -11,6 +11,11 @@
 void* PlatformAllocZeroed(size_t size);
 void PlatformFree(void* block);
 
+// Says that the first length bytes of a block from PlatformAllocZeroed will not be read again,
+// so that the system may take back the memory under them at once; what they read afterwards is
+// unspecified. Platforms without the means ignore it.
+void PlatformDiscard(void* block, size_t length);
+
 enum class FileError {
     kNone,
     kCannotOpen,  // missing, no access, or held open by another program
@@ -26,5 +31,7 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
                            FileError* error);
 
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
-// so a failure at any point leaves any earlier file at that path exactly as it was.
-bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length, FileError* error);
+// so a failure at any point leaves any earlier file at that path exactly as it was. The block,
+// from PlatformAllocZeroed, is spent by the write, as by PlatformDiscard: afterwards it is only
+// to be freed.
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error);

@@ -114,6 +114,27 @@ void PlatformFree(void* block) {
     }
 }
 
+void PlatformDiscard(void* block, size_t length) {
+    if (block == nullptr) {
+        return;
+    }
+    BlockRecord record;
+    std::memcpy(&record, static_cast<uint8_t*>(block) - kRecordSpace, sizeof record);
+    if (record.mappedLength == 0) {
+        return;  // the C heap's; it may share pages with other blocks
+    }
+    // Whole 2 MiB pages only: giving back part of one would split it for no gain. The first page
+    // of the block is kept whatever the length, for the record PlatformFree reads.
+    const uintptr_t mask = uintptr_t{kHugePage} - 1;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + mask) & ~mask;
+    const uintptr_t last = static_cast<uintptr_t>(record.mappingStart + record.mappedLength);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(block) + length;
+    const uintptr_t through = (end < last ? end : last) & ~mask;
+    if (through > from) {
+        madvise(reinterpret_cast<void*>(from), through - from, MADV_DONTNEED);
+    }
+}
+
 namespace {
 
 bool SetError(FileError* error, FileError why) {
@@ -123,16 +144,18 @@ bool SetError(FileError* error, FileError why) {
     return false;
 }
 
-// When an fsync is to follow, the file goes out in slices, each handed to the disk as soon as it
-// is in the page cache, so that the disk works while the next slice is copied and the fsync waits
-// for the last slice only. Without an fsync that head start would only slow the write.
+// The file goes out in slices. Each slice's bytes are given back as soon as it is in the page
+// cache, so the cache can take those pages for the next slices rather than fresh ones. When an
+// fsync is to follow, each slice is also handed to the disk at once, so that the disk works while
+// the next one is copied and the fsync waits for the last slice only; without an fsync that head
+// start would only slow the write.
 constexpr size_t kWriteSlice = size_t{8} << 20;
 
-bool WriteAll(int fd, const uint8_t* data, size_t length, bool flushing) {
-    off_t offset = 0;
-    while (length > 0) {
-        const size_t chunk = flushing && length > kWriteSlice ? kWriteSlice : length;
-        const ssize_t n = write(fd, data, chunk);
+bool WriteAll(int fd, uint8_t* block, size_t length, bool flushing) {
+    size_t done = 0;
+    while (done < length) {
+        const size_t chunk = length - done > kWriteSlice ? kWriteSlice : length - done;
+        const ssize_t n = write(fd, block + done, chunk);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -141,12 +164,11 @@ bool WriteAll(int fd, const uint8_t* data, size_t length, bool flushing) {
         }
 #ifdef SYNC_FILE_RANGE_WRITE
         if (flushing) {
-            sync_file_range(fd, offset, n, SYNC_FILE_RANGE_WRITE);  // a head start only
+            sync_file_range(fd, static_cast<off_t>(done), n, SYNC_FILE_RANGE_WRITE);  // head start
         }
 #endif
-        offset += n;
-        data += n;
-        length -= static_cast<size_t>(n);
+        done += static_cast<size_t>(n);
+        PlatformDiscard(block, done);
     }
     return true;
 }
@@ -197,8 +219,7 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length,
-                            FileError* error) {
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
     struct stat old;
     const bool exists = stat(path, &old) == 0;
     // Creating over a file the user may not write must fail as a truncating create would.

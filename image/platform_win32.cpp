@@ -14,6 +14,9 @@ void PlatformFree(void* block) {
     HeapFree(GetProcessHeap(), 0, block);
 }
 
+// The process heap has no way to take back part of a block; the memory returns with the block.
+void PlatformDiscard(void*, size_t) {}
+
 namespace {
 
 bool SetError(FileError* error, FileError why) {
@@ -99,8 +102,7 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, const uint8_t* data, size_t length,
-                            FileError* error) {
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
     bool replacing = false;
     if (!TargetIsWritable(path, &replacing)) {
         return SetError(error, FileError::kCannotWrite);

@@ -204,11 +204,15 @@ TEST(FastPathsTest, RowConvertersReadAndWriteExactlyTheirRow) {
 
 // The whole codec on rows long enough for the vector loops, with every kind of fill: the file
 // built byte by byte loads to its colours, and saving gives back the same bytes with zero fill.
+// The last file, of 13 MB, is loaded and saved in several bands and slices, each handing its
+// memory back once done: none may be handed back before it is.
 TEST(FastPathsTest, WideRowsLoadAndSaveByteForByte) {
     ScratchDir dir;
-    for (int32_t w : {16, 17, 18, 19, 20, 21, 33, 64, 67}) {
+    const int32_t sizes[][2] = {{16, 3}, {17, 3}, {18, 3}, {19, 3}, {20, 3},
+                                {21, 3}, {33, 3}, {64, 3}, {67, 3}, {3001, 1500}};
+    for (const auto& size : sizes) {
+        const int32_t w = size[0], h = size[1];
         SCOPED_TRACE("width " + std::to_string(w));
-        const int32_t h = 3;
         const Bytes file = MakeBmp(w, h);
         const std::string in = dir.Path("in.bmp"), out = dir.Path("out.bmp");
         ASSERT_TRUE(WriteFileBytes(in, file));
@@ -271,6 +275,29 @@ TEST(FastPathsTest, LargeAndSmallBlocksAreZeroAndWholeToTheLastByte) {
     EXPECT_EQ(again[0], 0);
     EXPECT_EQ(again[10 * MiB + 2], 0);
     PlatformFree(again);
+}
+
+// Handing back the front of a block keeps everything after it and the block itself intact, for
+// blocks of either kind and lengths up to and past the block's end.
+TEST(FastPathsTest, DiscardKeepsTheRestOfTheBlock) {
+    const size_t MiB = size_t{1} << 20;
+    const size_t cases[][2] = {{100, 50},           {10 * MiB, 0},           {10 * MiB, MiB},
+                               {10 * MiB, 3 * MiB}, {10 * MiB, 6 * MiB + 5}, {10 * MiB, 10 * MiB},
+                               {10 * MiB, 64 * MiB}};
+    for (const auto& c : cases) {
+        const size_t size = c[0], discarded = c[1];
+        auto* p = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 0xC3, size);
+        PlatformDiscard(p, discarded);
+        for (size_t i = discarded; i < size; i += 4093) {
+            ASSERT_EQ(p[i], 0xC3) << size << " discarded " << discarded << " at " << i;
+        }
+        if (discarded < size) {
+            ASSERT_EQ(p[size - 1], 0xC3) << size << " discarded " << discarded;
+        }
+        PlatformFree(p);  // the block's own record must have survived
+    }
 }
 
 // The vector roads are what x86-64 builds must run; a build that silently fell back to the
