@@ -8,6 +8,7 @@
 #
 #   bench/compare.sh [BUILD_DIR]      BUILD_DIR defaults to build/native
 # Environment: RUNS (default 7), SIZE (default 8192, square), OFFSETS (default "37 -23 200"),
+# SETTLE (1: each run after a sync and a pause, see run_tool),
 # VELMORA_BENCH_DIR (scratch folder, default /tmp), PYTHON (a Python with cv2 and numpy,
 # default /usr/bin/python3), CONVERT (ImageMagick's convert, Q16).
 # Exit status: 0 when the outputs agree, 1 when they differ, 2 when something is missing.
@@ -72,14 +73,20 @@ for pair in "R $red" "G $green" "B $blue"; do
   fi
 done
 
-# Each tool starts from a clean slate, untimed: no output of its own left to replace, and no
-# other tool's file still waiting for the disk, whose writing would land on whichever tool
-# flushes next.
+# Each tool writes a new file: its last output is removed first, untimed, and with it any of its
+# pages still waiting for the disk, so no tool's writing lands on the next one's time. Runs
+# follow one another as in a batch job. With SETTLE=1 each run starts instead as one command on
+# an idle machine: after a sync and a pause long enough for a virtual machine's host to take
+# back the memory freed before (touching it again then costs the next program a fault on the
+# host for every page).
 run_tool() {  # name, command...
   local name=$1
   shift
   rm -f "$work/$name.bmp"
-  sync
+  if [ "${SETTLE:-0}" = 1 ]; then
+    sync
+    sleep 3
+  fi
   /usr/bin/time -f "%e %U %S %M" -o "$work/$name.time" "$@" >/dev/null 2>"$work/$name.err" || {
     echo "compare.sh: $name failed:" >&2
     cat "$work/$name.err" >&2
@@ -124,7 +131,7 @@ EOF
 file_bytes=$(stat -c %s "$work/in.bmp")
 block_bytes=$((40 + 4 * size * size))
 "$python" - "$work/times" "$runs" "$size" "$file_bytes" "$block_bytes" <<'EOF'
-import statistics, sys
+import os, statistics, sys
 path, runs, size, file_bytes, block_bytes = sys.argv[1], *map(int, sys.argv[2:6])
 rows = {}
 for line in open(path):
@@ -133,7 +140,8 @@ for line in open(path):
 med = {n: (statistics.median(w for w, _, _ in v), statistics.median(c for _, c, _ in v),
            max(r for _, _, r in v)) for n, v in rows.items()}
 vw, vc, _ = med['velmora']
-print(f'\n{size}x{size}, {runs} runs each, interleaved; medians')
+settle = ' after a sync and a pause' if os.environ.get('SETTLE') == '1' else ' back to back'
+print(f'\n{size}x{size}, {runs} runs each, interleaved{settle}; medians')
 print(f'{"tool":12s} {"wall s":>8s} {"cpu s":>8s} {"wall/velmora":>13s} {"cpu/velmora":>12s} {"peak MiB":>9s}')
 for name in ('velmora', 'opencv', 'imagemagick'):
     w, c, r = med[name]
