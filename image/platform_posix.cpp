@@ -126,10 +126,10 @@ void PlatformDiscard(void* block, size_t length) {
     // Whole 2 MiB pages only: giving back part of one would split it for no gain. The first page
     // of the block is kept whatever the length, for the record PlatformFree reads.
     const uintptr_t mask = uintptr_t{kHugePage} - 1;
-    const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + mask) & ~mask;
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t from = (begin + mask) & ~mask;
     const uintptr_t last = static_cast<uintptr_t>(record.mappingStart + record.mappedLength);
-    const uintptr_t end = reinterpret_cast<uintptr_t>(block) + length;
-    const uintptr_t through = (end < last ? end : last) & ~mask;
+    const uintptr_t through = (length < last - begin ? begin + length : last) & ~mask;
     if (through > from) {
         madvise(reinterpret_cast<void*>(from), through - from, MADV_DONTNEED);
     }

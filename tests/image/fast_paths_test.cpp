@@ -281,9 +281,14 @@ TEST(FastPathsTest, LargeAndSmallBlocksAreZeroAndWholeToTheLastByte) {
 // blocks of either kind and lengths up to and past the block's end.
 TEST(FastPathsTest, DiscardKeepsTheRestOfTheBlock) {
     const size_t MiB = size_t{1} << 20;
-    const size_t cases[][2] = {{100, 50},           {10 * MiB, 0},           {10 * MiB, MiB},
-                               {10 * MiB, 3 * MiB}, {10 * MiB, 6 * MiB + 5}, {10 * MiB, 10 * MiB},
-                               {10 * MiB, 64 * MiB}};
+    const size_t cases[][2] = {{100, 50},
+                               {10 * MiB, 0},
+                               {10 * MiB, MiB},
+                               {10 * MiB, 3 * MiB},
+                               {10 * MiB, 6 * MiB + 5},
+                               {10 * MiB, 10 * MiB},
+                               {10 * MiB, 64 * MiB},
+                               {10 * MiB, SIZE_MAX}};
     for (const auto& c : cases) {
         const size_t size = c[0], discarded = c[1];
         auto* p = static_cast<uint8_t*>(PlatformAllocZeroed(size));
