@@ -106,6 +106,13 @@ void PlatformFree(void* block) {
     }
     BlockRecord record;
     std::memcpy(&record, static_cast<uint8_t*>(block) - kRecordSpace, sizeof record);
+    // A record that no longer leads to this block was overwritten; freeing by it would leak the
+    // block or hand the heap a pointer it never gave out.
+    const size_t lead = record.mappedLength == 0 ? kRecordSpace : kLargeBlockLead;
+    if (record.mappingStart == 0 ||
+        record.mappingStart + lead != reinterpret_cast<uintptr_t>(block)) {
+        std::abort();
+    }
     void* start = reinterpret_cast<void*>(static_cast<uintptr_t>(record.mappingStart));
     if (record.mappedLength == 0) {
         std::free(start);
