@@ -46,13 +46,19 @@ check "the window appears without a file" test -n "$window"
 sleep 0.5
 xdotool windowfocus --sync "$window" 2>/dev/null
 
-# File > Open: type the path into the dialog's name box and accept it.
-keys alt+f o
-dialog=$(find_window '^開く$')
-check "File > Open shows the open dialog" test -n "$dialog"
-[ -n "$dialog" ] || finish
-xdotool type --delay 20 "$in_path"
-keys Return
+# Opens a file dialog from the menu keys, types the path into its name box and accepts it.
+through_dialog() {  # menu key, title pattern, what, path
+  keys alt+f "$1"
+  local dialog
+  dialog=$(find_window "$2")
+  check "$3 shows its dialog" test -n "$dialog"
+  [ -n "$dialog" ] || finish
+  xdotool type --delay 20 "$4"
+  keys Return
+}
+
+# File > Open.
+through_dialog o '^開く$' "File > Open" "$in_path"
 check "the opened file names the title" wait_title '^Velmora - .*in\.bmp$'
 
 locate_picture "$work/opened.ppm" "the opened picture shows on the canvas"
@@ -62,12 +68,7 @@ drag_row 50 20 200
 sleep 0.3
 
 # File > Save (the name typed without extension): the bitmap filter appends ".bmp".
-keys alt+f a
-dialog=$(find_window '^保存$')
-check "File > Save shows the save dialog" test -n "$dialog"
-[ -n "$dialog" ] || finish
-xdotool type --delay 20 "$out_path"
-keys Return
+through_dialog a '^保存$' "File > Save" "$out_path"
 check "the saved name, with .bmp appended, names the title" wait_title '^Velmora - .*out\.bmp$'
 for _ in $(seq 1 50); do [ -s "$work/out.bmp" ] && break; sleep 0.1; done
 check "nothing is written under the name as typed" test ! -e "$work/out"
