@@ -1,298 +1,115 @@
-#include <windows.h>
-
-#include <commctrl.h>
-
-#include <algorithm>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "image/pixel_addition.h"
-#include "image/pixel_image.h"
-#include "shell/canvas_view.h"
-#include "shell/shell_state.h"
+// The canvas: scrolling, the readout, pen stamps from presses and drags, and painting.
 #include "tests/shell/shell_fixture.h"
 
 namespace {
 
-// Counts the canvas's paints by standing in front of its procedure.
-int g_paints = 0;
-WNDPROC g_canvasProc = nullptr;
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    g_paints += message == WM_PAINT;
-    return CallWindowProcA(g_canvasProc, window, message, wParam, lParam);
-}
-
-class CanvasViewTest : public ShellTest {
+class CanvasTest : public ShellTest {
   protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        main = Start();
-    }
-    // A new image of the given size on a canvas window of windowW x windowH, refitted the way
-    // the commands do it. Showing or hiding a bar changes the client area and so sends further
-    // size messages; the client size is what counts, and the tests read it back.
-    void ShowImage(int32_t width, int32_t height, int windowW, int windowH) {
-        ASSERT_TRUE(g_image.Create(width, height));
+    // A new picture on a canvas window of the given size, refitted as the commands do it.
+    SIZE Show(int32_t width, int32_t height, int windowWidth = 400) {
+        Start();
+        EXPECT_TRUE(g_image.Create(width, height));
         g_shownWidth = width;
         g_shownHeight = height;
-        MoveWindow(g_canvas, 0, 32, windowW - 1, windowH, FALSE);
-        MoveWindow(g_canvas, 0, 32, windowW, windowH, TRUE);
-    }
-    SIZE Client() {
+        MoveWindow(g_canvas, 0, 32, windowWidth, 300, TRUE);
         RECT r;
         GetClientRect(g_canvas, &r);
-        return SIZE{r.right, r.bottom};
+        return {r.right, r.bottom};
     }
-    SCROLLINFO Bar(int bar) {
-        SCROLLINFO info = {};
-        info.cbSize = sizeof(info);
-        info.fMask = SIF_ALL;
-        GetScrollInfo(g_canvas, bar, &info);
-        return info;
-    }
-    void Press(int x, int y) {
-        EXPECT_EQ(0, SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)));
-    }
-    void Move(int x, int y, WPARAM keys = 0) {
-        EXPECT_EQ(0, SendMessageA(g_canvas, WM_MOUSEMOVE, keys, MAKELPARAM(x, y)));
-    }
-    HWND main = nullptr;
 };
 
-// Both bars span 0 to the image size with a page of the client; every step keeps the offset
-// within 0 to range less page, and only a step that moves it repaints and moves the thumb.
-TEST_F(CanvasViewTest, ScrollStepTable) {
-    const int bar = GetSystemMetrics(SM_CYHSCROLL);
-    // Wider than the client; exactly as high as what the horizontal bar leaves counts as fitting.
-    ShowImage(1000, 300 - bar, 400, 300);
-    ASSERT_EQ(400, Client().cx);
-    ASSERT_EQ(300 - bar, Client().cy);
-    EXPECT_EQ(1000, Bar(SB_HORZ).nMax);
-    EXPECT_EQ(400u, Bar(SB_HORZ).nPage);
-    EXPECT_EQ(0, Bar(SB_VERT).nMax);
-    EXPECT_EQ(0u, Bar(SB_VERT).nPage);
-
+// Every step keeps the offset within 0 to size less page, and moves the thumb when it moves;
+// a thumb past 16 bits is read from the bar. A growing client lowers the offset at once.
+TEST_F(CanvasTest, ScrollStepsStayOnThePicture) {
+    const int page = Show(1000, 70000).cx, end = 1000 - page;
     const struct {
-        const char* name;
-        int32_t from;
-        WORD code;
-        WORD thumb;
-        int32_t to;
-        bool repaints;  // and moves the thumb
-    } cases[] = {
-        {"line right", 10, SB_LINERIGHT, 0, 11, true},
-        {"line left", 10, SB_LINELEFT, 0, 9, true},
-        {"line left at zero", 0, SB_LINELEFT, 0, 0, true},
-        {"thumb past the end", 0, SB_THUMBTRACK, 601, 600, true},
-        {"thumb inside", 0, SB_THUMBTRACK, 250, 250, true},
-        {"thumb to where it is", 250, SB_THUMBTRACK, 250, 250, false},
-        {"page right near the end", 500, SB_PAGERIGHT, 0, 600, true},
-        {"page left near zero", 100, SB_PAGELEFT, 0, 0, true},
-        {"page right", 100, SB_PAGERIGHT, 0, 500, true},
-        {"line right at the end", 600, SB_LINERIGHT, 0, 600, true},
-        {"thumb position", 300, SB_THUMBPOSITION, 10, 300, false},
-        {"top", 300, SB_LEFT, 0, 300, false},
-        {"bottom", 300, SB_RIGHT, 0, 300, false},
-        {"end scroll", 300, SB_ENDSCROLL, 0, 300, false},
+        int from, code, thumb, to;
+        bool moves;
+    } steps[] = {
+        {10, SB_LINERIGHT, 0, 11, true},       {10, SB_LINELEFT, 0, 9, true},
+        {0, SB_LINELEFT, 0, 0, true},          {end, SB_LINERIGHT, 0, end, true},
+        {0, SB_THUMBTRACK, 999, end, true},    {9, SB_THUMBTRACK, 250, 250, true},
+        {250, SB_THUMBTRACK, 250, 250, false}, {end - 5, SB_PAGERIGHT, 0, end, true},
+        {page + 9, SB_PAGELEFT, 0, 9, true},   {9, SB_PAGELEFT, 0, 0, true},
+        {30, SB_THUMBPOSITION, 10, 30, false}, {30, SB_RIGHT, 0, 30, false},
     };
-    g_canvasProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(g_canvas, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
-    ValidateRect(g_canvas, nullptr);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        g_scrollX = c.from;
-        SetScrollPos(g_canvas, SB_HORZ, 123, FALSE);  // a stale thumb shows whether it moved
-        g_paints = 0;
-        EXPECT_EQ(0, SendMessageA(g_canvas, WM_HSCROLL, MAKEWPARAM(c.code, c.thumb), 0));
-        EXPECT_EQ(c.to, g_scrollX);
-        EXPECT_EQ(c.repaints ? 1 : 0, g_paints);
-        EXPECT_EQ(c.repaints ? c.to : 123, GetScrollPos(g_canvas, SB_HORZ));
+    for (const auto& s : steps) {
+        g_scrollX = s.from;
+        SetScrollPos(g_canvas, SB_HORZ, 123, FALSE);
+        SendMessageA(g_canvas, WM_HSCROLL, MAKEWPARAM(s.code, s.thumb), 0);
+        EXPECT_EQ(s.to, g_scrollX) << s.code << " from " << s.from;
+        EXPECT_EQ(s.moves ? s.to : 123, GetScrollPos(g_canvas, SB_HORZ)) << s.code;
     }
     EXPECT_EQ(0, g_scrollY);
-
-    // The vertical bar by the same rule, from its own page.
-    g_scrollX = 0;
-    ShowImage(100, 700, 300, 250);
-    ASSERT_EQ(250, Client().cy);
-    EXPECT_EQ(700, Bar(SB_VERT).nMax);
-    EXPECT_EQ(250u, Bar(SB_VERT).nPage);
-    const struct {
-        WORD code, thumb;
-        int32_t to;
-    } vertical[] = {{SB_THUMBTRACK, 999, 450}, {SB_PAGEUP, 0, 200}, {SB_LINEDOWN, 0, 201}};
-    for (const auto& v : vertical) {
-        SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(v.code, v.thumb), 0);
-        EXPECT_EQ(v.to, g_scrollY);
-    }
-    EXPECT_EQ(0, g_scrollX);
-
-    // Images taller than 16 bits can carry: not tracking, the bar reports its position, so a
-    // truncated 16-bit value must not win.
-    g_shownHeight = 70000;  // the shown size alone drives the bars
-    MoveWindow(g_canvas, 0, 32, 300, 200, TRUE);
-    EXPECT_EQ(70000, Bar(SB_VERT).nMax);
-    g_scrollY = 69000;
-    SetScrollPos(g_canvas, SB_VERT, 69000, TRUE);
+    SetScrollPos(g_canvas, SB_VERT, 69000, FALSE);
     SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 69000 & 0xFFFF), 0);
     EXPECT_EQ(69000, g_scrollY);
+    g_scrollX = end;
+    MoveWindow(g_canvas, 0, 32, 700, 300, TRUE);
+    RECT r;
+    GetClientRect(g_canvas, &r);
+    EXPECT_EQ(1000 - r.right, g_scrollX);
 }
 
-// Growing the client or shrinking the image lowers the offset at once; a smaller one stays.
-TEST_F(CanvasViewTest, SizeMessageLowersTheOffsetOnly) {
-    ShowImage(1000, 200, 400, 300);
-    g_scrollX = 600;
-    const struct {
-        int32_t imageWidth;  // 0: only the window grows to windowW
-        int windowW;
-        int32_t offset;
-    } steps[] = {{0, 700, 300}, {0, 400, 300}, {500, 400, 100}, {400, 400, 0}};
-    for (const auto& s : steps) {
-        if (s.imageWidth == 0) {
-            MoveWindow(g_canvas, 0, 32, s.windowW, 300, TRUE);
-        } else {
-            ShowImage(s.imageWidth, 200, s.windowW, 300);
-        }
-        EXPECT_EQ(s.offset, g_scrollX) << s.imageWidth << " on " << s.windowW;
-        EXPECT_EQ(s.offset, Bar(SB_HORZ).nPos);
-    }
-    EXPECT_EQ(0, Bar(SB_HORZ).nMax);  // fits exactly: bar hidden
-    EXPECT_EQ(0u, Bar(SB_HORZ).nPage);
-}
-
-// The readout names the image point under the scrolled canvas; off the image it keeps the last
-// text. The message's key flags are not the button: a move alone never stamps.
-TEST_F(CanvasViewTest, ReadoutRules) {
-    ShowImage(1000, 1000, 400, 300);
-    g_image.SetRed(13, 24, 200);
-    g_image.SetGreen(13, 24, 100);
-    g_image.SetBlue(13, 24, 7);
-    g_scrollX = 10;
-    g_scrollY = 20;
-    Move(3, 4, MK_LBUTTON);
-    EXPECT_EQ("(13,24)-R:200,G:100,B:7", StatusBarText());
-    EXPECT_EQ(200, g_image.GetRed(13, 24));
-    EXPECT_FALSE(g_modified);
-
-    g_scrollX = 0;
-    g_scrollY = 0;
-    ShowImage(50, 40, 400, 300);
-    Move(49, 39);
-    EXPECT_EQ("(49,39)-R:0,G:0,B:0", StatusBarText());
-    for (const POINT off : {POINT{50, 10}, POINT{10, 40}, POINT{300, 200}}) {
-        Move(off.x, off.y);
-        EXPECT_EQ("(49,39)-R:0,G:0,B:0", StatusBarText()) << off.x << "," << off.y;
-    }
-}
-
-TEST_F(CanvasViewTest, PressStampsWithTheCurrentSettingsEvenOnTheGrayArea) {
-    ShowImage(64, 64, 400, 300);
+// The readout names the picture point under the scrolled canvas and keeps its text off the
+// picture. A press stamps wherever it lands, a big pen off the edge included; a move stamps
+// only while the device's button is down, at each point and without joining them.
+TEST_F(CanvasTest, PressesAndDragsStampUnderTheReadout) {
+    Show(64, 64);
     g_image.SetRed(20, 20, 250);
     g_adjust = {10, -5, 3, 3};
-    Press(20, 20);
-    EXPECT_EQ("(20,20)-R:255,G:0,B:3", StatusBarText());  // clamped on both sides
-    EXPECT_TRUE(g_modified);
-    for (int y = 18; y <= 22; ++y) {
-        for (int x = 18; x <= 22; ++x) {
-            const bool inPen = x >= 19 && x <= 21 && y >= 19 && y <= 21;
-            EXPECT_EQ(inPen ? 3 : 0, g_image.GetBlue(x, y)) << x << "," << y;
-        }
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(20, 20));
+    EXPECT_EQ("(20,20)-R:255,G:0,B:3", StatusBarText());
+    for (const POINT p : {POINT{19, 19}, {21, 21}, {18, 20}, {20, 22}}) {  // pen 19 to 21
+        EXPECT_EQ(p.x == 18 || p.y == 22 ? 0 : 3, g_image.GetBlue(p.x, p.y)) << p.x << "," << p.y;
     }
-    // A double-click is two presses: two stamps.
-    SendMessageA(g_canvas, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(40, 40));
-    Press(40, 40);
-    Press(40, 40);
-    EXPECT_EQ(6, g_image.GetBlue(40, 40));
-
-    // Off the image a big pen still reaches its edge; the readout names the point pressed.
-    g_modified = false;
     g_adjust = {0, 90, 0, 16};
-    Press(70, 10);
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(70, 10));
     EXPECT_EQ("(70,10)-R:0,G:0,B:0", StatusBarText());
-    EXPECT_TRUE(g_modified);
-    EXPECT_EQ(90, g_image.GetGreen(63, 10));
-    EXPECT_EQ(90, g_image.GetGreen(62, 2));
+    EXPECT_EQ(90, g_image.GetGreen(63, 2));
     EXPECT_EQ(0, g_image.GetGreen(61, 10));
-    EXPECT_EQ(0, g_image.GetGreen(63, 18));
+    g_modified = false;
+    g_scrollX = 10;
+    g_scrollY = 20;
+    for (const bool down : {false, true}) {
+        LeftButton(down);
+        for (const POINT p : {POINT{3, 4}, {3, 4}, {30, 4}, {60, 50}}) {
+            SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        }
+        EXPECT_EQ(down ? 180 : 0, g_image.GetGreen(13, 24)) << down;
+        EXPECT_EQ(0, g_image.GetGreen(25, 24));
+        EXPECT_EQ(down ? "(40,24)-R:0,G:90,B:0" : "(40,24)-R:0,G:0,B:0", StatusBarText());
+        EXPECT_EQ(down, g_modified);
+    }
+    LeftButton(false);
 }
 
-// The button state comes from the device, not the message: a button pressed outside the
-// canvas and moved into it stamps every move over the image, the same point again included,
-// the gray area never, and the points are not joined.
-TEST_F(CanvasViewTest, DragStampsEachMoveOverTheImage) {
-    ShowImage(200, 150, 500, 300);
-    ASSERT_GT(Client().cx, 320);
-    g_adjust = {0, 0, 70, 1};
-    SetForegroundWindow(main);
-    RECT client;
-    GetClientRect(main, &client);
-    POINT emptyBarSpot = {client.right - 20, 16};  // right of the pen-size controls
-    ClientToScreen(main, &emptyBarSpot);
-    MoveCursorTo(emptyBarSpot);
-    // The canvas is not scrolled, so its client points are image points.
-    auto moveTo = [](int x, int y) {
-        POINT p = {x, y};
-        ClientToScreen(g_canvas, &p);
-        p = MoveCursorTo(p);
-        ScreenToClient(g_canvas, &p);
-        return p;
-    };
-    auto readoutAt = [](POINT p) {
-        const std::string at = "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
-        return PumpUntil([&] { return StatusBarText().rfind(at, 0) == 0; });
-    };
-    {
-        SyntheticButton button;
-        ASSERT_LT(GetAsyncKeyState(VK_LBUTTON), 0);
-        Move(5, 5);
-        Move(5, 5);
-        Move(20, 5);
-        EXPECT_EQ(140, g_image.GetBlue(5, 5));
-        EXPECT_EQ(0, g_image.GetBlue(12, 5));
-        EXPECT_EQ("(20,5)-R:0,G:0,B:70", StatusBarText());
-        std::vector<uint8_t> before(g_image.GetPixels(), g_image.GetPixels() + 200 * 150 * 4);
-        Move(200, 5);
-        Move(400, 100);
-        EXPECT_EQ(0, std::memcmp(before.data(), g_image.GetPixels(), before.size()));
-        EXPECT_EQ("(20,5)-R:0,G:0,B:70", StatusBarText());
-
-        // And through the system's input queue as a user moves.
-        const POINT p1 = moveTo(60, 20);
-        ASSERT_TRUE(readoutAt(p1));
-        EXPECT_EQ(70, g_image.GetBlue(p1.x, p1.y));
+// The picture shows at the negated scroll offsets over the gray background; none, no drawing.
+TEST_F(CanvasTest, PaintingShowsThePictureAtTheOffsets) {
+    Show(6, 5);
+    FillPattern(g_image);
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 8, 8));
+    for (const bool empty : {false, true}) {
+        PatBlt(dc, 0, 0, 8, 8, WHITENESS);
+        g_scrollX = 2;
+        g_scrollY = 1;
+        PaintContent(dc);
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                const int ix = x + 2, iy = y + 1;
+                const COLORREF want = !empty && g_image.Contains(ix, iy)
+                                          ? RGB(g_image.GetRed(ix, iy), g_image.GetGreen(ix, iy),
+                                                g_image.GetBlue(ix, iy))
+                                          : RGB(255, 255, 255);
+                EXPECT_EQ(want, GetPixel(dc, x, y)) << x << "," << y;
+            }
+        }
+        g_image.Release();
     }
-    const POINT p2 = moveTo(100, 60);
-    ASSERT_TRUE(readoutAt(p2));
-    EXPECT_EQ(0, g_image.GetBlue(p2.x, p2.y));  // released: readout only
-    EXPECT_TRUE(g_modified);
-}
-
-// Painting with no image leaves the background alone (the drawn image itself is checked
-// clip by clip with the paint timing).
-TEST(CanvasPaintTest, AnEmptyImagePaintsNothing) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 4;
-    info.bmiHeader.biHeight = -3;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(nullptr, dib);
-    HGDIOBJ old = SelectObject(dc, dib);
-    auto* pixels = static_cast<uint32_t*>(bits);
-    std::fill(pixels, pixels + 12, 0x808080u);
-    g_image.Release();
-    PaintContent(dc);
-    GdiFlush();
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(0x808080u, pixels[i] & 0xFFFFFF) << i;
-    }
-    g_image.Create(128, 128);
-    SelectObject(dc, old);
-    DeleteObject(dib);
+    DeleteObject(SelectObject(dc, old));
     DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
 }
 
 }  // namespace

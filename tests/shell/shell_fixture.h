@@ -1,45 +1,76 @@
-// Shared set-up for tests that drive the real windows: start-up as the entry runs it (without
-// the message loop), message pumping, and synthetic mouse input for the paths that read the
-// device state rather than the message.
+// For the tests that drive the real windows: MainFrame started as the entry starts it (without
+// the message loop), message pumping, and the texts the windows show.
 #pragma once
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <vector>
 
-// Starts MainFrame fresh for every test and destroys it afterwards, restoring the program-wide
-// values the windows leave behind (image, scroll offsets, flags) so tests stay independent.
+#include "image/pixel_image.h"
+#include "shell/adjust_bar.h"
+#include "shell/canvas_view.h"
+#include "shell/main_frame.h"
+#include "shell/shell_state.h"
+#include "tests/support/test_files.h"
+
+inline void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) {  // left behind by the last test's main window
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+inline std::string WindowText(HWND window) {
+    std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1);
+    GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+inline std::string StatusBarText() {
+    char text[256] = "";
+    SendMessageA(g_statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The left button through the system's input queue, where the canvas reads it from; waits
+// until the system reports the new state.
+inline void LeftButton(bool down) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof input);
+    for (int i = 0; i < 300 && (GetAsyncKeyState(VK_LBUTTON) < 0) != down; ++i) {
+        Sleep(10);
+        PumpMessages();
+    }
+}
+
+// MainFrame fresh for every test, from the program-wide values a first start finds.
 class ShellTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-    // Runs start-up with this full command line (program name first) and returns MainFrame.
-    HWND Start(const std::string& commandLine = "velmora.exe");
+    void SetUp() override {
+        // The button is pressed, when it is, off the windows: no stray move reaches the canvas.
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+        LeftButton(false);
+        ASSERT_TRUE(g_image.Create(128, 128));
+        g_scrollX = g_scrollY = 0;
+        g_modified = false;
+        g_dialogFile[0] = '\0';
+    }
+    void TearDown() override {
+        DestroyWindow(g_mainWindow);
+        PumpMessages();
+    }
+    HWND Start(const std::string& commandLine = "velmora.exe") {
+        HWND main = StartVelmora(GetModuleHandleA(nullptr), commandLine.c_str());
+        PumpMessages();
+        return main;
+    }
 };
-
-// Dispatches everything queued for this thread.
-void PumpMessages();
-// Pumps until the predicate holds or the time runs out; returns the predicate's last answer.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
-
-std::string WindowText(HWND window);
-std::string StatusBarText();
-
-// Left button held through SendInput, released when the guard ends even if a test fails.
-class SyntheticButton {
-  public:
-    SyntheticButton();
-    ~SyntheticButton();
-    SyntheticButton(const SyntheticButton&) = delete;
-    SyntheticButton& operator=(const SyntheticButton&) = delete;
-    void Release();
-
-  private:
-    bool down;
-};
-
-// Moves the real cursor to a screen point with SendInput and returns where it landed.
-POINT MoveCursorTo(POINT screen);
