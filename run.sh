@@ -7,24 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 build_root=${VELMORA_BUILD_ROOT:-$PWD/build}
 
-# A 64 x 48 colour ramp as a 24-bit BMP, bottom row first.
-make_demo() {
-  python3 - "$1" <<'PY'
-import struct, sys
-w, h = 64, 48
-stride = (w * 3 + 3) // 4 * 4
-rows = bytearray()
-for r in range(h):
-    y = h - 1 - r
-    row = bytearray()
-    for x in range(w):
-        row += bytes((x * 4 % 256, y * 5 % 256, 128))
-    rows += row + bytes(stride - 3 * w)
-head = b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54)
-head += struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, 0, 0, 0, 0, 0)
-open(sys.argv[1], "wb").write(head + rows)
-PY
-}
+# A 64 x 48 colour ramp.
+make_demo() { python3 scripts/make_bmp.py "$1" 64 48; }
 
 run_cli() {
   local build=$build_root/native

@@ -1,0 +1,19 @@
+# Sourced by the script suites: `check NAME COMMAND...` counts one check by the command's exit
+# status; `finish` prints CTest's closing line, which test.sh reads, and exits with the verdict.
+# A run that made no check at all counts as failed.
+passed=0
+failed=0
+check() {
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1)) && echo "  passed: $name"
+  else
+    failed=$((failed + 1)) && echo "  FAILED: $name"
+  fi
+}
+finish() {
+  [ $((passed + failed)) -gt 0 ] || failed=1
+  echo "$((100 * passed / (passed + failed)))% tests passed, $failed tests failed out of $((passed + failed))"
+  exit $((failed > 0))
+}
