@@ -14,7 +14,7 @@
 #include "image/pixel_image.h"
 #include "shell/canvas_view.h"
 #include "shell/shell_state.h"
-#include "tests/shell/shell_fixture.h"
+#include "bench/shell_fixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// For the tests that drive the real windows: MainFrame started as the entry starts it (without
+// For the painting bench, which drives the real windows: MainFrame started as the entry starts it (without
 // the message loop), message pumping, and the texts the windows show.
 #pragma once
 

@@ -1,0 +1,409 @@
+// The real windows under Wine, driven with messages: MainFrame with its adjustment bar, the menu
+// commands through the real dialogs, message boxes and clipboard, and the canvas.
+#include <windows.h>
+#include <commctrl.h>
+#include <dlgs.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "image/bmp_file.h"
+#include "shell/adjust_bar.h"
+#include "shell/canvas_view.h"
+#include "shell/commands.h"
+#include "shell/main_frame.h"
+#include "shell/shell_state.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+std::string Text(HWND window) {  // a status bar answers with its one part
+    std::vector<char> text(GetWindowTextLengthA(window) + 1);
+    GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+// Answers for the dialogs of one command, in order: a name for a file dialog to take ("" cancels,
+// "2>" first chooses the second filter) or '#' and a button for a message box. Each dialog shown
+// is noted as "caption|text;" ("caption|N;" when a file dialog shows filter N); one of another
+// kind than the next answer is cancelled and noted after a '!'.
+std::vector<std::string> g_answers;
+std::string g_shown;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = GetActiveWindow(), types = GetDlgItem(dialog, cmb1);
+    char kind[8] = "";
+    GetClassNameA(dialog, kind, sizeof kind);
+    if (std::string(kind) != "#32770" || GetPropA(dialog, "answered")) {
+        return;
+    }
+    SetPropA(dialog, "answered", dialog);
+    const bool fits = !g_answers.empty() && (g_answers[0][0] == '#') == !types;
+    std::string answer = fits ? g_answers[0] : "";
+    g_answers.erase(g_answers.begin(), g_answers.begin() + fits);
+    g_shown += (fits ? "" : "!") + Text(dialog) + "|" +
+               (types ? std::to_string(SendMessageA(types, CB_GETCURSEL, 0, 0) + 1)
+                      : Text(GetDlgItem(dialog, 0xFFFF))) +
+               ";";
+    if (answer.rfind("2>", 0) == 0) {  // Wine's dialog takes a filter when the choice is confirmed
+        SendMessageA(types, CB_SETCURSEL, 1, 0);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), (LPARAM)types);
+        answer.erase(0, 2);
+    }
+    SetDlgItemTextA(dialog, cmb13, answer.c_str());
+    PostMessageA(dialog, WM_COMMAND,
+                 answer[0] == '#' ? atoi(&answer[1])
+                 : answer.empty() ? IDCANCEL
+                                  : IDOK,
+                 0);
+}
+
+// MainFrame started fresh as the entry starts it (without the message loop), with pictures in a
+// scratch folder.
+class ShellTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // off the windows: no stray moves
+        g_scrollX = g_scrollY = 0;
+        g_dialogFile[0] = '\0';
+        g_openUrl = [](const char* url) { g_shown += url; };
+        WriteFileBytes(Path("small.bmp"), MakeBmp(5, 3));
+        WriteFileBytes(Path("wide.bmp"), MakeBmp(7, 2));
+        WriteFileBytes(Path("notes.txt"), Bytes{'n', 'o'});
+        Start("velmora.exe");
+    }
+    void TearDown() override { DestroyWindow(g_mainWindow); }
+    void Start(const std::string& commandLine) {
+        DestroyWindow(g_mainWindow);
+        g_image.Create(128, 128);
+        g_modified = false;
+        StartVelmora(GetModuleHandleA(nullptr), commandLine.c_str());
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
+            msg.message == WM_QUIT || DispatchMessageA(&msg);  // the last window's quit
+        }
+    }
+    std::string Path(const std::string& name) const { return scratch.Path(name); }
+    // Runs one command as the menu delivers it and answers its dialogs (a name without a drive
+    // is in the scratch folder); returns what they showed.
+    std::string Run(int command, std::vector<std::string> answers = {}) {
+        for (std::string& a : answers) {
+            if (!a.empty() && a.find_first_of("#:") == std::string::npos) {
+                a.insert(a.rfind('>') + 1, Path(""));
+            }
+        }
+        g_answers = answers;
+        g_shown.clear();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 40, AnswerDialog);
+        SendMessageA(g_mainWindow, WM_COMMAND, command, 0);
+        KillTimer(nullptr, timer);
+        EXPECT_TRUE(g_answers.empty() && g_shown.find('!') == std::string::npos)
+            << command << " showed " << g_shown;
+        return g_shown;
+    }
+    // Names each ending in a zero byte, after the header the shell puts first; the window frees it.
+    void Drop(const std::string& names) {
+        HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 2);
+        auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+        header->pFiles = sizeof(DROPFILES);
+        memcpy(header + 1, names.data(), names.size());
+        GlobalUnlock(block);
+        SendMessageA(g_mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+    }
+    void SetFile(const std::string& name, bool modified) {
+        lstrcpyA(g_currentFileName, name.empty() ? "" : Path(name).c_str());
+        UpdateTitle();
+        g_modified = modified;
+    }
+    static std::string State() { return Text(g_mainWindow) + (g_modified ? "*" : ""); }
+    ScratchDir scratch;
+};
+
+// Who changes the modified flag and the current file name, each from a clean and from a
+// painted start, so that "set" and "cleared" are told from "unchanged".
+TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
+    const std::vector<std::tuple<std::string, std::function<void()>, char, std::string>> rows = {
+        // start file, act, flag after (set, cleared, = unchanged), file after ("=" unchanged)
+        {"small.bmp", [&] { SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0); }, 's', "="},
+        {"small.bmp", [&] { Run(IDM_OPEN, {"wide.bmp"}); }, 'c', "wide.bmp"},
+        {"small.bmp", [&] { Drop(Path("wide.bmp") + '\0' + Path("small.bmp")); }, 'c', "wide.bmp"},
+        {"small.bmp", [&] { Run(IDM_SAVE_AS, {"saved"}); }, 'c', "saved.bmp"},
+        {"", [&] { Run(IDM_OVERWRITE_SAVE, {"fresh"}); }, 'c', "fresh.bmp"},
+        {"small.bmp", [&] { Run(IDM_OVERWRITE_SAVE); }, 'c', "="},
+        {"small.bmp", [&] { Run(IDM_COPY_BITMAP), Run(IDM_PASTE_BITMAP); }, '=', ""},
+        {"small.bmp",
+         [&] {
+             Run(IDM_WHOLE_IMAGE), Run(IDM_OPEN, {"notes.txt"}), Run(IDM_OPEN, {""}), Run(999);
+             Run(IDM_SAVE_AS, {""}), Drop(Path("notes.txt") + '\0' + Path("wide.bmp"));
+             OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard(), Run(IDM_PASTE_BITMAP);
+         },
+         '=', "="},
+        {"", [&] { Run(IDM_OVERWRITE_SAVE, {""}); }, '=', "="},
+        {"gone\\small.bmp", [&] { Run(IDM_OVERWRITE_SAVE, {"#1"}); }, '=', "="},
+    };
+    for (const bool painted : {false, true}) {
+        int row = 0;
+        for (const auto& [start, act, flag, end] : rows) {
+            DeleteFileA(Path("saved.bmp").c_str());  // new names, or the dialog would ask
+            DeleteFileA(Path("fresh.bmp").c_str());
+            SetFile(start, painted);
+            act();
+            const std::string name = end == "=" ? start : end;
+            EXPECT_EQ("Velmora - " + (name.empty() ? "" : Path(name)) +
+                          (flag == 's' || (flag == '=' && painted) ? "*" : ""),
+                      State())
+                << "row " << row++ << (painted ? " from painted" : "");
+        }
+    }
+}
+
+// Save-as appends ".bmp" only with the bitmap filter and only to a name not ending in it in any
+// case, asking itself whether to replace a file so named; a name with no room for it is not
+// saved. The filter chosen carries over to the next save-as; open starts from the bitmap one.
+TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
+    const std::string full = Path(std::string(253 - Path("").size(), 'n'));
+    const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
+    const std::vector<std::tuple<int, std::vector<std::string>, std::string, std::string>> steps = {
+        {IDM_SAVE_AS, {"plain"}, "保存|1;", "plain.bmp"},
+        {IDM_SAVE_AS, {"X.BMP"}, "保存|1;", "X.BMP"},
+        {IDM_SAVE_AS, {"memo.txt"}, "保存|1;", "memo.txt.bmp"},
+        {IDM_SAVE_AS, {"bmp"}, "保存|1;", "bmp.bmp"},
+        {IDM_SAVE_AS, {"2>raw"}, "保存|1;", "raw"},
+        {IDM_SAVE_AS, {"raw.txt"}, "保存|2;", "raw.txt"},
+        {IDM_OPEN, {"2>wide.bmp"}, "開く|1;", "wide.bmp"},
+        {IDM_SAVE_AS, {"first"}, "保存|2;", "first"},
+        {IDM_OPEN, {"small.bmp"}, "開く|1;", "small.bmp"},
+        {IDM_SAVE_AS, {"plain", "#7"}, "保存|1;" + ask, "small.bmp"},
+        {IDM_SAVE_AS, {"plain", "#6"}, "保存|1;" + ask, "plain.bmp"},
+        {IDM_SAVE_AS, {"X.BMP", "#6"}, "保存|1;", "X.BMP"},  // the dialog's own question
+        {IDM_SAVE_AS, {full}, "保存|1;", "X.BMP"},
+    };
+    for (const auto& [command, answers, shown, name] : steps) {
+        EXPECT_EQ(shown, Run(command, answers).substr(0, shown.size())) << answers[0];
+        EXPECT_EQ("Velmora - " + Path(name), State()) << answers[0];
+        ScopedImage saved;
+        EXPECT_TRUE(LoadBmp(saved.image, g_currentFileName));
+        EXPECT_EQ(g_image.GetHeight(), saved.image.GetHeight()) << answers[0];
+    }
+    EXPECT_EQ(full.substr(Path("").size()), g_dialogFileTitle) << "appended past the name";
+}
+
+// A drop opens only the first file, and not one whose name does not fit whole; every new
+// picture refits the canvas's scroll bars.
+TEST_F(ShellTest, DropsBoxesAndNewPictures) {
+    WriteFileBytes(Path("big.bmp"), MakeBmp(900, 700));
+    const std::string cut = Path(std::string(255 - Path("").size(), 'c'));
+    WriteFileBytes(cut, MakeBmp(9, 9));
+    auto range = [] {
+        int low = 0, high = 0;
+        GetScrollRange(g_canvas, SB_VERT, &low, &high);
+        return high;
+    };
+    Drop(Path("big.bmp") + '\0' + Path("small.bmp"));
+    EXPECT_EQ(700, range());
+    Run(IDM_COPY_BITMAP);
+    Drop(cut + "ccc.bmp");
+    Drop(Path("missing.bmp") + '\0' + Path("small.bmp"));
+    EXPECT_EQ("Velmora - " + Path("big.bmp"), State());
+    EXPECT_EQ(Path("big.bmp"), g_dialogFile);  // the next dialog proposes the dropped file
+    Drop(Path("small.bmp"));
+    EXPECT_EQ(0, range());
+    Run(IDM_PASTE_BITMAP);
+    EXPECT_EQ(700, range());
+    Run(IDM_OPEN, {"small.bmp"});
+    EXPECT_EQ(0, range());
+    EXPECT_EQ("画像サイズ|幅：5ピクセル　高さ：3ピクセル;", Run(IDM_IMAGE_SIZE, {"#1"}));
+    EXPECT_EQ(0u, Run(IDM_VERSION_INFO, {"#1"}).rfind("バージョン情報|Velmora 05 ", 0));
+    EXPECT_EQ("https://velmora.example.com/", Run(IDM_AUTHOR_SITE));
+    Run(IDM_EXIT);
+    EXPECT_FALSE(IsWindow(g_mainWindow));
+}
+
+// Only a file that loads names the window; start-up always resets the settings. The layout
+// keeps the status bar at the bottom and gives the canvas what is left under the 32-pixel bar.
+TEST_F(ShellTest, MainFrameStartsUpAndLaysOut) {
+    CreateDirectoryA(Path("my pics").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(Path("my pics\\a b.bmp"), MakeBmp(7, 5)));
+    for (const auto& [tail, loaded] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""},
+             {" \"" + Path("my pics\\a b.bmp") + "\"", Path("my pics\\a b.bmp")},
+             {" " + Path("my pics"), ""},
+             {" C:\\" + std::string(kPathCapacity, 'a') + ".bmp", ""}}) {
+        g_adjust = {9, 9, 9, 9};
+        Start("\"C:\\velmora dir\\velmora.exe\"" + tail);
+        EXPECT_EQ(loaded.empty() ? "Velmora" : "Velmora - " + loaded, State());
+        EXPECT_EQ(loaded.empty() ? 128 : 5, g_shownHeight);
+        EXPECT_EQ(1, g_adjust.red + g_adjust.green + g_adjust.blue + g_adjust.penSize);
+        EXPECT_EQ("1", Text(g_adjustBar.edit[kAdjustPenSize]));
+    }
+    const std::string longName = "C:\\" + std::string(1500, 'n') + ".bmp";  // past wsprintfA's
+    SetFile(longName, false);
+    EXPECT_EQ("Velmora - " + longName, State());
+    for (const int height : {0, 20}) {
+        RECT client, bar, canvas;
+        SetWindowPos(g_mainWindow, nullptr, 0, 0, 520, 300, SWP_NOMOVE | SWP_NOZORDER);
+        if (height > 0) {
+            SendMessageA(g_mainWindow, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, height));
+        }
+        GetClientRect(g_mainWindow, &client);
+        GetWindowRect(g_statusBar, &bar);
+        GetWindowRect(g_canvas, &canvas);
+        MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&bar), 2);
+        MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&canvas), 2);
+        const RECT want = {0, 32, height ? 300 : client.right, height ? 32 : bar.top};
+        EXPECT_TRUE(EqualRect(&want, &canvas) && client.bottom == bar.bottom) << height;
+        EXPECT_EQ((height ? height : client.bottom) - (bar.bottom - bar.top) - 32, g_canvasHeight);
+    }
+}
+
+// Each up-down arrow steps its own setting and box by one up to its limit; nothing else moves a
+// setting: a scroll message from another sender, or typing into the read-only boxes. Overwrite
+// save is offered only after a stamp, and never in the window menu; paste only while the
+// clipboard holds a bitmap.
+TEST_F(ShellTest, MainFrameSettingsAndMenus) {
+    const int lower[] = {-256, -256, -256, 1}, upper[] = {256, 256, 256, 16};
+    for (int i = 0; i < kAdjustCount; ++i) {
+        for (const auto& [from, up, to] : std::vector<std::tuple<int, bool, int>>{
+                 {upper[i] - 1, true, upper[i]}, {lower[i] + 1, false, lower[i]}}) {
+            HWND upDown = g_adjustBar.upDown[i];
+            SendMessageA(upDown, UDM_SETPOS32, 0, from);
+            RECT r;
+            GetClientRect(upDown, &r);
+            for (int n = 0; n < 2; ++n) {  // the release ends the control's repeat timer
+                SendMessageA(upDown, WM_LBUTTONDOWN, 0, MAKELPARAM(1, up ? 1 : r.bottom - 2));
+                SendMessageA(upDown, WM_LBUTTONUP, 0, MAKELPARAM(1, up ? 1 : r.bottom - 2));
+            }
+            std::vector<int32_t> want = {0, 0, 0, 1};
+            want[i] = to;
+            EXPECT_EQ(want,
+                      (std::vector{g_adjust.red, g_adjust.green, g_adjust.blue, g_adjust.penSize}));
+            EXPECT_EQ(std::to_string(to), Text(g_adjustBar.edit[i]));
+            SendMessageA(upDown, UDM_SETPOS32, 0, lower[i] == 1);
+            SendMessageA(g_mainWindow, WM_VSCROLL, SB_ENDSCROLL, reinterpret_cast<LPARAM>(upDown));
+        }
+    }
+    SetWindowTextA(g_adjustBar.edit[kAdjustBlue], "-7");
+    SendMessageA(g_mainWindow, WM_VSCROLL, 0, reinterpret_cast<LPARAM>(g_adjustBar.edit[2]));
+    SendMessageA(g_mainWindow, WM_VSCROLL, 0, 0);
+    SendMessageA(g_adjustBar.edit[kAdjustRed], WM_CHAR, '5', 0);
+    EXPECT_EQ("0", Text(g_adjustBar.edit[kAdjustRed]));
+    EXPECT_EQ(0, g_adjust.blue);
+    HMENU bar = GetMenu(g_mainWindow);
+    char label[32] = "";  // the one label compared byte for byte: the character-set canary
+    GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ(
+        "\x83t\x83@\x83"
+        "C\x83\x8B\x81i&F\x81j",
+        label);
+    auto enabled = [&](int popup, UINT id, LPARAM index) {
+        SendMessageA(g_mainWindow, WM_INITMENUPOPUP, (WPARAM)GetSubMenu(bar, popup), index);
+        return (GetMenuState(GetSubMenu(bar, popup), id, MF_BYCOMMAND) & MF_GRAYED) == 0;
+    };
+    Run(IDM_WHOLE_IMAGE);
+    EXPECT_FALSE(enabled(0, IDM_OVERWRITE_SAVE, 0));
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0);
+    EXPECT_TRUE(enabled(0, IDM_OVERWRITE_SAVE, 0));
+    EXPECT_FALSE(enabled(0, IDM_OVERWRITE_SAVE, MAKELPARAM(0, TRUE)));
+    for (const bool full : {false, true}) {
+        OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+        if (full) {
+            Run(IDM_COPY_BITMAP);
+        }
+        EXPECT_EQ(full, enabled(1, IDM_PASTE_BITMAP, 1));
+    }
+}
+
+// Every scroll step keeps the offset within 0 to size less page and moves the thumb with it; a
+// thumb past 16 bits is read from the bar; a growing client lowers the offset at once.
+TEST_F(ShellTest, CanvasScrolls) {
+    ASSERT_TRUE(g_image.Create(1000, 70000));
+    RefitCanvas();
+    RECT r;
+    GetClientRect(g_canvas, &r);
+    const int page = r.right, end = 1000 - page;
+    for (const auto& [from, code, thumb, to] :
+         std::vector<std::array<int, 4>>{{10, SB_LINERIGHT, 0, 11},
+                                         {10, SB_LINELEFT, 0, 9},
+                                         {0, SB_LINELEFT, 0, 0},
+                                         {end, SB_LINERIGHT, 0, end},
+                                         {0, SB_THUMBTRACK, 999, end},
+                                         {9, SB_THUMBTRACK, 250, 250},
+                                         {end - 5, SB_PAGERIGHT, 0, end},
+                                         {page + 9, SB_PAGELEFT, 0, 9},
+                                         {9, SB_PAGELEFT, 0, 0},
+                                         {30, SB_THUMBPOSITION, 10, 30},
+                                         {30, SB_RIGHT, 0, 30}}) {
+        g_scrollX = from;
+        SetScrollPos(g_canvas, SB_HORZ, 123, FALSE);
+        SendMessageA(g_canvas, WM_HSCROLL, MAKEWPARAM(code, thumb), 0);
+        EXPECT_EQ(to, g_scrollX) << code << " from " << from;
+        EXPECT_EQ(to == from && code > SB_PAGERIGHT ? 123 : to, GetScrollPos(g_canvas, SB_HORZ));
+    }
+    EXPECT_EQ(0, g_scrollY);
+    SetScrollPos(g_canvas, SB_VERT, 69000, FALSE);
+    SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 69000 & 0xFFFF), 0);
+    EXPECT_EQ(69000, g_scrollY);
+    g_scrollX = end;
+    MoveWindow(g_canvas, 0, 32, 700, 300, TRUE);
+    GetClientRect(g_canvas, &r);
+    EXPECT_EQ(1000 - r.right, g_scrollX);
+}
+
+// A press stamps wherever it lands, a big pen off the edge included; the readout names the
+// picture point under the scrolled canvas and keeps its text off the picture. A move without
+// the button stamps nothing, whatever its key flags say. The picture is drawn at the negated
+// offsets; without one, nothing is.
+TEST_F(ShellTest, CanvasStampsReadsOutAndPaints) {
+    g_image.SetRed(20, 20, 250);
+    g_adjust = {10, -5, 3, 3};
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(20, 20));
+    EXPECT_EQ("(20,20)-R:255,G:0,B:3", Text(g_statusBar));
+    for (const auto& [x, y] :
+         std::vector<std::pair<int, int>>{{19, 19}, {21, 21}, {18, 20}, {20, 22}}) {
+        EXPECT_EQ(x == 18 || y == 22 ? 0 : 3, g_image.GetBlue(x, y))
+            << x << "," << y;  // pen 19 to 21
+    }
+    g_adjust = {0, 90, 0, 16};
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(135, 10));
+    EXPECT_EQ("(135,10)-R:0,G:0,B:0", Text(g_statusBar));
+    EXPECT_EQ(90, g_image.GetGreen(127, 2));
+    EXPECT_EQ(0, g_image.GetGreen(126, 10));
+    g_modified = false;
+    g_scrollX = 10;
+    g_scrollY = 20;
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{3, 4}, {200, 4}}) {
+        SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+    }
+    EXPECT_EQ("(13,24)-R:0,G:0,B:0", Text(g_statusBar));
+    EXPECT_FALSE(g_modified);
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 8, 8));
+    FillPattern(g_image);
+    for (const bool empty : {false, true}) {
+        PatBlt(dc, 0, 0, 8, 8, WHITENESS);
+        g_scrollX = 124;
+        g_scrollY = 121;
+        PaintContent(dc);
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                const int ix = x + 124, iy = y + 121;
+                const COLORREF want = !empty && g_image.Contains(ix, iy)
+                                          ? RGB(g_image.GetRed(ix, iy), g_image.GetGreen(ix, iy),
+                                                g_image.GetBlue(ix, iy))
+                                          : RGB(255, 255, 255);
+                EXPECT_EQ(want, GetPixel(dc, x, y)) << x << "," << y;
+            }
+        }
+        g_image.Release();
+    }
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+}
+
+}  // namespace
