@@ -1,11 +1,9 @@
-# Sourced by the end-to-end suites: velmora.exe built under $VELMORA_BUILD_ROOT/windows, Wine on
-# a private Xvfb, a scratch folder with the test picture, screenshots, and the program's exit
-# code. Leaves the caller in the repository root.
+# Sourced by the end-to-end suites: velmora.exe built, Wine on a private Xvfb, a scratch folder
+# with the test picture, and the program's window, screen and exit code.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../../.."
 . tests/suites/lib/report.sh
 build_root=${VELMORA_BUILD_ROOT:-$PWD/build}
-exe=$build_root/windows/shell/velmora.exe
 cmake --preset windows -B "$build_root/windows" >/dev/null &&
   cmake --build "$build_root/windows" -j 2 --target velmora >/dev/null || finish
 . scripts/wine-env.sh
@@ -13,33 +11,32 @@ velmora_wine_start "$build_root/wineprefix"
 work=$(mktemp -d)
 app_pid=
 trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
-# One colour that no other part of the window shows.
-python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160
+python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160  # a colour found nowhere else
 
-# start_velmora ARGS...: starts the program and waits for its window; sets app_pid and window.
-start_velmora() {
-  wine "$exe" "$@" </dev/null >/dev/null 2>&1 &
-  app_pid=$!
-  window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Velmora' | head -n 1)
-  check "the window appears" test -n "$window"
-  [ -n "$window" ] || finish
-}
-wait_title() {  # PATTERN: up to 10 s for the main window's title to match
+find_window() {  # PATTERN: prints the first visible window so named, waiting up to 20 s
   for _ in $(seq 100); do
-    xdotool getwindowname "$window" | grep -q "$1" && return 0
-    sleep 0.1
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep . && return
+    sleep 0.2
   done
   return 1
 }
-wait_exit() {  # up to 10 s for the program to end; sets rc to its exit code or "timeout"
-  rc=timeout
-  for _ in $(seq 100); do
-    kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; rc=$?; app_pid=; return; }
-    sleep 0.1
-  done
+start_velmora() {  # ARGS...: sets app_pid and window
+  wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1 &
+  app_pid=$!
+  window=$(find_window '^Velmora')
+  check "the window appears" test -n "$window"
+  [ -n "$window" ] || finish
 }
-# colours X,Y...: "r,g,b" of each picture point on a new screenshot, the picture's top-left
-# corner at cx, cy. locate: sets cx, cy, where the picture's colour first shows.
+wait_title() {  # PATTERN: up to 10 s
+  timeout 10 bash -c 'until xdotool getwindowname "$0" | grep -q "$1"; do sleep 0.1; done' "$window" "$1"
+}
+wait_exit() {  # up to 10 s; sets rc to the exit code, or "timeout"
+  timeout 10 tail --pid="$app_pid" -f /dev/null
+  rc=timeout
+  kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; rc=$?; app_pid=; }
+}
+# colours X,Y...: "r,g,b" at each picture point on a new screenshot, the picture's corner at cx,
+# cy. With no points: also where the picture's colour first shows, which locate takes as cx, cy.
 colours() {
   import -window root -depth 8 "ppm:$work/shot.ppm"
   python3 - "$work/shot.ppm" "${cx:-0}" "${cy:-0}" "$@" <<'PY'
@@ -59,15 +56,14 @@ locate() {
   check "the picture shows at 1:1" test -n "${cy:-}"
   [ -n "${cy:-}" ] || finish
 }
-# The adjustment bar is the 32 pixels above the canvas: the red up-down at x 76, pen size at
-# x 490, each 24 x 22 from y 4. Clicks the upper arrows RED and PEN times.
+# The red up-down's arrows are 76 to 100 pixels right of the canvas's corner, the pen size's 490
+# to 514, from 28 to 6 pixels above it; clicks the upper arrows RED and PEN times.
 click_up_arrows() {
   xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat "$1" --delay 15 1
-  xdotool mousemove $((cx + 502)) $((cy - 24)) click --repeat "$2" --delay 15 1
-  sleep 0.3
+  xdotool mousemove $((cx + 502)) $((cy - 24)) click --repeat "$2" --delay 15 1 sleep 0.3
 }
 # drag_row Y FROM TO: presses at picture point (FROM, Y), moves every 10 pixels to TO, releases.
-# Moves are paced: a queue holding several mouse moves hands the program only the newest.
+# Paced: a queue holding several moves hands the program only the newest.
 drag_row() {
   local moves=() x
   for x in $(seq $(($2 + 10)) 10 "$3"); do moves+=(mousemove $((cx + x)) $((cy + $1)) sleep 0.1); done

@@ -4,13 +4,10 @@
 passed=0
 failed=0
 check() {
-  local name=$1
+  local name=$1 verdict
   shift
-  if "$@"; then
-    passed=$((passed + 1)) && echo "  passed: $name"
-  else
-    failed=$((failed + 1)) && echo "  FAILED: $name"
-  fi
+  if "$@"; then passed=$((passed + 1)) verdict=passed; else failed=$((failed + 1)) verdict=FAILED; fi
+  echo "  $verdict: $name"
 }
 finish() {
   [ $((passed + failed)) -gt 0 ] || failed=1
