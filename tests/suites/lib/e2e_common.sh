@@ -1,5 +1,5 @@
 # Sourced by the end-to-end suites: velmora.exe built, Wine on a private Xvfb, a scratch folder
-# with the test picture, and the program's window, screen and exit code.
+# with the test picture, and the program's windows, screen and exit code.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../../.."
 . tests/suites/lib/report.sh
@@ -13,7 +13,7 @@ app_pid=
 trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
 python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160  # a colour found nowhere else
 
-find_window() {  # PATTERN: prints the first visible window so named, waiting up to 20 s
+find_window() {  # PATTERN: prints the first visible window whose name matches, within 20 s
   for _ in $(seq 100); do
     xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep . && return
     sleep 0.2
@@ -27,16 +27,13 @@ start_velmora() {  # ARGS...: sets app_pid and window
   check "the window appears" test -n "$window"
   [ -n "$window" ] || finish
 }
-wait_title() {  # PATTERN: up to 10 s
-  timeout 10 bash -c 'until xdotool getwindowname "$0" | grep -q "$1"; do sleep 0.1; done' "$window" "$1"
-}
-wait_exit() {  # up to 10 s; sets rc to the exit code, or "timeout"
+wait_exit() {  # sets rc to the exit code, or "timeout" after 10 s
   timeout 10 tail --pid="$app_pid" -f /dev/null
   rc=timeout
   kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; rc=$?; app_pid=; }
 }
 # colours X,Y...: "r,g,b" at each picture point on a new screenshot, the picture's corner at cx,
-# cy. With no points: also where the picture's colour first shows, which locate takes as cx, cy.
+# cy. locate: sets cx, cy where the picture's colour first shows.
 colours() {
   import -window root -depth 8 "ppm:$work/shot.ppm"
   python3 - "$work/shot.ppm" "${cx:-0}" "${cy:-0}" "$@" <<'PY'
@@ -55,17 +52,4 @@ locate() {
   read -r cx cy < <(colours | tail -n 1)
   check "the picture shows at 1:1" test -n "${cy:-}"
   [ -n "${cy:-}" ] || finish
-}
-# The red up-down's arrows are 76 to 100 pixels right of the canvas's corner, the pen size's 490
-# to 514, from 28 to 6 pixels above it; clicks the upper arrows RED and PEN times.
-click_up_arrows() {
-  xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat "$1" --delay 15 1
-  xdotool mousemove $((cx + 502)) $((cy - 24)) click --repeat "$2" --delay 15 1 sleep 0.3
-}
-# drag_row Y FROM TO: presses at picture point (FROM, Y), moves every 10 pixels to TO, releases.
-# Paced: a queue holding several moves hands the program only the newest.
-drag_row() {
-  local moves=() x
-  for x in $(seq $(($2 + 10)) 10 "$3"); do moves+=(mousemove $((cx + x)) $((cy + $1)) sleep 0.1); done
-  xdotool mousemove $((cx + $2)) $((cy + $1)) sleep 0.2 mousedown 1 sleep 0.1 "${moves[@]}" mouseup 1
 }

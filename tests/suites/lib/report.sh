@@ -1,6 +1,6 @@
 # Sourced by the script suites: `check NAME COMMAND...` counts one check by the command's exit
-# status; `finish` prints CTest's closing line, which test.sh reads, and exits with the verdict.
-# A run that made no check at all counts as failed.
+# status; `finish` prints the CTest closing line test.sh reads, and exits with the verdict: a
+# run with any failed check, or with no check at all, fails.
 passed=0
 failed=0
 check() {
