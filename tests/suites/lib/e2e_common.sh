@@ -32,24 +32,16 @@ wait_exit() {  # sets rc to the exit code, or "timeout" after 10 s
   rc=timeout
   kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; rc=$?; app_pid=; }
 }
-# colours X,Y...: "r,g,b" at each picture point on a new screenshot, the picture's corner at cx,
-# cy. locate: sets cx, cy where the picture's colour first shows.
+# colours W H X Y: the colours, "r,g,b" a line, in that part of the picture on the last shot;
+# locate takes a shot and sets cx, cy to the picture's corner on the screen.
 colours() {
-  import -window root -depth 8 "ppm:$work/shot.ppm"
-  python3 - "$work/shot.ppm" "${cx:-0}" "${cy:-0}" "$@" <<'PY'
-import sys
-_, size, _, pixels = open(sys.argv[1], "rb").read().split(b"\n", 3)
-w, ox, oy = int(size.split()[0]), int(sys.argv[2]), int(sys.argv[3])
-at = [int(v) for p in sys.argv[4:] for v in p.split(",")]
-print(*("%d,%d,%d" % tuple(pixels[3 * ((oy + y) * w + ox + x):][:3]) for x, y in zip(at[::2], at[1::2])))
-if not at:
-    first = next(i // 3 for i in range(0, len(pixels), 3) if pixels[i:i + 3] == b"\x28\x50\xa0")
-    print(first % w, first // w)
-PY
+  convert "$work/shot.ppm" -crop "$1x$2+$((cx + $3))+$((cy + $4))" +repage -unique-colors txt:- |
+    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
 locate() {
   sleep 1
-  read -r cx cy < <(colours | tail -n 1)
+  import -window root -depth 8 "ppm:$work/shot.ppm"
+  read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
   check "the picture shows at 1:1" test -n "${cy:-}"
   [ -n "${cy:-}" ] || finish
 }
