@@ -13,18 +13,15 @@ xdotool type --delay 20 "$(winepath -w "$work/second.bmp" 2>/dev/null)"
 xdotool key Return
 check "the title names the opened file" find_window '^Velmora - .*second\.bmp$'
 locate
-# Red offset 60 and pen size 10: the upper arrows of the red and pen-size up-downs, 24 x 22 at
-# x 76 and x 490 in the 32 pixels above the canvas.
+# Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar above the canvas.
 xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1
 xdotool mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
-# A stroke along row 100 from x 10 to 260, paced: a queue of moves hands over only the newest.
-moves=()
+moves=()  # paced: a queue of moves hands over only the newest
 for x in $(seq 20 10 260); do moves+=(mousemove $((cx + x)) $((cy + 100)) sleep 0.1); done
 xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 "${moves[@]}" mouseup 1
 xdotool mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
 import -window root -depth 8 "ppm:$work/shot.ppm"
-# Pen 10 joins the stamps 10 pixels apart into a band over rows 95 to 104: red offset 60 shows
-# there, and nowhere else.
+# Pen 10 joins the stamps 10 pixels apart into one band over rows 95 to 104, and only there.
 check "the stroke shows where the button was dragged, as wide as the pen" test "$(colours 251 10 10 95)" = 100,80,160
 check "the rest of the picture is unchanged" \
   test "$( (colours 300 95 0 0 && colours 300 95 0 105 && colours 30 10 270 95) | sort -u)" = 40,80,160

@@ -14,11 +14,7 @@ trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -r
 python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160  # a colour found nowhere else
 
 find_window() {  # PATTERN: prints the first visible window whose name matches, within 20 s
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep . && return
-    sleep 0.2
-  done
-  return 1
+  timeout 20 bash -c 'until xdotool search --onlyvisible --name "$0" 2>/dev/null | grep -m 1 .; do sleep 0.2; done' "$1"
 }
 start_velmora() {  # ARGS...: sets app_pid and window
   wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1 &

@@ -1,8 +1,6 @@
-# Sourced by the script suites: `check NAME COMMAND...` counts one check by the command's exit
-# status; `finish` prints the CTest closing line test.sh reads, and exits with the verdict: a
-# run with any failed check, or with no check at all, fails.
-passed=0
-failed=0
+# Sourced by the script suites: `check NAME COMMAND...` counts one check by the command's status;
+# `finish` prints the CTest closing line test.sh reads, and fails on any failed check or on none.
+passed=0 failed=0
 check() {
   local name=$1 verdict
   shift
