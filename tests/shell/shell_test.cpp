@@ -7,11 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <tuple>
-#include <vector>
-
 #include "image/bmp_file.h"
 #include "shell/adjust_bar.h"
 #include "shell/canvas_view.h"
@@ -35,9 +30,7 @@ std::string g_shown;
 
 void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
     HWND dialog = GetActiveWindow(), types = GetDlgItem(dialog, cmb1);
-    char kind[8] = "";
-    GetClassNameA(dialog, kind, sizeof kind);
-    if (std::string(kind) != "#32770" || GetPropA(dialog, "answered")) {
+    if (GetClassWord(dialog, GCW_ATOM) != 32770 || GetPropA(dialog, "answered")) {
         return;
     }
     SetPropA(dialog, "answered", dialog);
@@ -72,9 +65,7 @@ class ShellTest : public ::testing::Test {
     // One command as the menu sends it, its dialogs answered; names without a drive are scratch.
     std::string Run(int command, std::vector<std::string> answers = {}) {
         for (std::string& a : answers) {
-            if (!a.empty() && a.find_first_of("#:") == std::string::npos) {
-                a = Path(a);
-            }
+            a = a.empty() || a.find_first_of("#:") != std::string::npos ? a : Path(a);
         }
         g_answers = answers;
         g_shown.clear();
@@ -100,11 +91,11 @@ class ShellTest : public ::testing::Test {
 
 // Who changes the modified flag, the current file name and the picture shown, from a clean and a
 // painted start. A drop opens only the first file, and not one whose name does not fit whole.
+// Rows: start file, act, flag after (set, cleared, = unchanged), file after ("=" unchanged).
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
     const std::vector<std::tuple<std::string, std::function<void()>, char, std::string>> rows = {
-        // start file, act, flag after (set, cleared, = unchanged), file after ("=" unchanged)
         {"small.bmp", [&] { SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0); }, 's', "="},
         {"small.bmp", [&] { Run(IDM_OPEN, {"wide.bmp"}); }, 'c', "wide.bmp"},
         {"small.bmp", [&] { Drop(Path("wide.bmp") + '\0' + Path("small.bmp")); }, 'c', "wide.bmp"},
@@ -127,8 +118,8 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     };
     for (const bool painted : {false, true}) {
         for (const auto& [start, act, flag, end] : rows) {
-            DeleteFileA(Path("saved.bmp").c_str());  // new names, or the dialog would ask
-            DeleteFileA(Path("fresh.bmp").c_str());
+            // New names each time, or the dialog would ask about replacing them.
+            DeleteFileA(Path("saved.bmp").c_str()), DeleteFileA(Path("fresh.bmp").c_str());
             lstrcpyA(g_currentFileName, start.empty() ? "" : Path(start).c_str());
             UpdateTitle();
             g_modified = painted;
@@ -165,22 +156,19 @@ TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
         EXPECT_EQ(shown, Run(command, answers).substr(0, shown.size())) << answers[0];
         EXPECT_EQ("Velmora - " + Path(name), State()) << answers[0];
         ScopedImage saved;
-        EXPECT_TRUE(LoadBmp(saved.image, g_currentFileName));
-        EXPECT_EQ(g_image.GetHeight(), saved.image.GetHeight()) << answers[0];
+        EXPECT_TRUE(LoadBmp(saved.image, g_currentFileName) &&
+                    saved.image.GetHeight() == g_image.GetHeight())
+            << answers[0];
     }
     EXPECT_EQ(full.substr(Path("").size()), g_dialogFileTitle) << "appended past the name";
 }
 
-// Overwrite save is offered only after a stamp, never in the window menu; paste only with a
-// bitmap to take.
+// Overwrite save is offered only after a stamp, never in the window menu; paste only with a bitmap.
 TEST_F(ShellTest, MainFrameMenus) {
     HMENU bar = GetMenu(g_mainWindow);
     char label[32] = "";  // the one label compared byte for byte: the character-set canary
     GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
-    EXPECT_STREQ(
-        "\x83t\x83@\x83"
-        "C\x83\x8B\x81i&F\x81j",
-        label);
+    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label);
     auto enabled = [&](int popup, UINT id, LPARAM index) {
         SendMessageA(g_mainWindow, WM_INITMENUPOPUP, (WPARAM)GetSubMenu(bar, popup), index);
         return (GetMenuState(GetSubMenu(bar, popup), id, MF_BYCOMMAND) & MF_GRAYED) == 0;
@@ -195,10 +183,10 @@ TEST_F(ShellTest, MainFrameMenus) {
     EXPECT_TRUE(enabled(1, IDM_PASTE_BITMAP, 1));
 }
 
-// Scroll steps keep the offset within 0 to size less page and move the thumb with it; a thumb
-// past 16 bits is read from the bar. A press stamps wherever it lands, a big pen off the edge
-// included; the readout names the picture point under the scrolled canvas and keeps its text
-// off the picture. A move without the button stamps nothing, whatever its key flags say.
+// Scroll steps keep the offset within 0 to size less page, the thumb with it, reading a thumb past
+// 16 bits from the bar. A press stamps wherever it lands, a big pen off the edge too; the readout
+// names the point under the scrolled canvas, keeping its text off the picture. A move without the
+// button stamps nothing, whatever its key flags say.
 TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();

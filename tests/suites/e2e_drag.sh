@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# End to end as a user: velmora.exe started on a BMP, another opened through File > Open by
-# typing its path into the dialog, the red offset and the pen size raised with the up-down
-# arrows, a drag across the canvas with the left button held, the screen read back, and
-# File > Exit expecting exit code 0. Prints a CTest-style closing line.
+# As a user: start on a BMP, open another through File > Open, raise the red offset and pen size
+# with the arrows, drag with the left button held, read the screen back, and leave by File > Exit
+# with exit code 0. Prints a CTest-style closing line.
 . "$(dirname "$0")/lib/e2e_common.sh"
 cp "$work/in.bmp" "$work/second.bmp"
 start_velmora "$(winepath -w "$work/in.bmp" 2>/dev/null)"

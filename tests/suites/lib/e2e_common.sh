@@ -1,5 +1,4 @@
-# Sourced by the end-to-end suites: velmora.exe built, Wine on a private Xvfb, a scratch folder
-# with the test picture, and the program's windows, screen and exit code.
+# Sourced by the end-to-end suites: velmora.exe, Wine on a private Xvfb, the test picture, screens.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../../.."
 . tests/suites/lib/report.sh
@@ -8,8 +7,7 @@ cmake --preset windows -B "$build_root/windows" >/dev/null &&
   cmake --build "$build_root/windows" -j 2 --target velmora >/dev/null || finish
 . scripts/wine-env.sh
 velmora_wine_start "$build_root/wineprefix"
-work=$(mktemp -d)
-app_pid=
+work=$(mktemp -d) app_pid=
 trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
 python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160  # a colour found nowhere else
 
