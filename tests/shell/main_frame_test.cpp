@@ -25,6 +25,27 @@ std::string ClassName(HWND window) {
 
 using MainFrameTest = ShellTest;
 
+// A start-up that makes no window ends at once with a failure code rather than waiting in a
+// loop nothing could end: the window refused by a hook, then a "CWindow" class that is not ours.
+LRESULT CALLBACK RefuseCreation(int code, WPARAM wParam, LPARAM lParam) {
+    return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+TEST_F(MainFrameTest, StartUpWithoutAWindowEndsWithAFailure) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseCreation, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(1, RunVelmora(instance, "velmora.exe"));
+    UnhookWindowsHookEx(hook);
+    UnregisterClassA("CWindow", instance);
+    WNDCLASSEXA other = {};
+    other.cbSize = sizeof(other);
+    other.lpfnWndProc = DefWindowProcA;
+    other.hInstance = instance;
+    other.lpszClassName = "CWindow";
+    ASSERT_NE(0, RegisterClassExA(&other));
+    EXPECT_EQ(1, RunVelmora(instance, "velmora.exe"));
+    UnregisterClassA("CWindow", instance);
+}
+
 // Start-up builds the same windows every time and remembers the path only when the file loads;
 // everything else keeps "Velmora". How the tail is cut is tested byte by byte with the command
 // line; here the files load for real.
