@@ -46,6 +46,27 @@ TEST_F(MainFrameTest, StartUpWithoutAWindowEndsWithAFailure) {
     UnregisterClassA("CWindow", instance);
 }
 
+// The file properties read the version record through the ANSI calls too, so its copyright
+// must come back as the version box's code page 932 text.
+TEST(VersionRecordTest, NamesTheProgramAndItsCopyright) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::vector<char> record(GetFileVersionInfoSizeA(path, nullptr));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()));
+    const auto value = [&](const char* name) {
+        char* text = nullptr;
+        UINT length = 0;
+        const std::string key = std::string("\\StringFileInfo\\041104B0\\") + name;
+        VerQueryValueA(record.data(), key.c_str(), reinterpret_cast<void**>(&text), &length);
+        return std::string(text != nullptr ? text : "");
+    };
+    EXPECT_EQ("Velmora", value("ProductName"));
+    EXPECT_EQ("Velmora", value("FileDescription"));
+    EXPECT_EQ("05", value("ProductVersion"));
+    EXPECT_EQ("Copyright (C) 2026 Velmora 開発チーム", value("LegalCopyright"));
+}
+
 // Start-up builds the same windows every time and remembers the path only when the file loads;
 // everything else keeps "Velmora". How the tail is cut is tested byte by byte with the command
 // line; here the files load for real.
