@@ -61,8 +61,7 @@ extern int32_t g_canvasHeight;        // MainFrame's layout handler
 // written by the canvas's size and scroll handlers only.
 extern int32_t g_scrollX;
 extern int32_t g_scrollY;
-extern bool
-    g_canvasDragging;  // canvas: a press on it starts a drag; release or capture loss ends it
+extern bool g_canvasDragging;  // canvas: set by a press on it, cleared by release, capture loss
 
 // The one file dialog record shared by open, save-as and overwrite save, so path and filter
 // carry over; filled by MainFrame's creation handler, then by the dialogs and drops.
