@@ -1,17 +1,12 @@
-// The platform seam on systems without Win32: the C library and POSIX.
-#include "image/platform.h"
-
-#include <fcntl.h>
+// The memory half of the platform seam on systems without Win32: the C heap for small blocks,
+// anonymous mappings on huge pages for large ones.
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+
+#include "image/platform.h"
 
 namespace {
 
@@ -140,121 +135,4 @@ void PlatformDiscard(void* block, size_t length) {
     if (through > from) {
         madvise(reinterpret_cast<void*>(from), through - from, MADV_DONTNEED);
     }
-}
-
-namespace {
-
-bool SetError(FileError* error, FileError why) {
-    if (error != nullptr) {
-        *error = why;
-    }
-    return false;
-}
-
-// The file goes out in slices. Each slice's bytes are given back as soon as it is in the page
-// cache, so the cache can take those pages for the next slices rather than fresh ones. When an
-// fsync is to follow, each slice is also handed to the disk at once, so that the disk works while
-// the next one is copied and the fsync waits for the last slice only; without an fsync that head
-// start would only slow the write.
-constexpr size_t kWriteSlice = size_t{8} << 20;
-
-bool WriteAll(int fd, uint8_t* block, size_t length, bool flushing) {
-    size_t done = 0;
-    while (done < length) {
-        const size_t chunk = length - done > kWriteSlice ? kWriteSlice : length - done;
-        const ssize_t n = write(fd, block + done, chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-#ifdef SYNC_FILE_RANGE_WRITE
-        if (flushing) {
-            sync_file_range(fd, static_cast<off_t>(done), n, SYNC_FILE_RANGE_WRITE);  // head start
-        }
-#endif
-        done += static_cast<size_t>(n);
-        PlatformDiscard(block, done);
-    }
-    return true;
-}
-
-}  // namespace
-
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileError* error) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return SetError(error, FileError::kCannotOpen);
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return SetError(error, FileError::kCannotOpen);
-    }
-    const size_t size = static_cast<size_t>(st.st_size);
-    if (static_cast<uint64_t>(st.st_size) > maxLength) {
-        close(fd);
-        return SetError(error, FileError::kTooLarge);
-    }
-    auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
-    if (buffer == nullptr) {
-        close(fd);
-        return SetError(error, FileError::kTooLarge);
-    }
-    // The file may shrink while it is read; what counts is the bytes that actually arrived.
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = read(fd, buffer + got, size - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            close(fd);
-            PlatformFree(buffer);
-            return SetError(error, FileError::kReadFailed);
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
-    }
-    close(fd);
-    *data = buffer;
-    *length = got;
-    return true;
-}
-
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
-    struct stat old;
-    const bool exists = stat(path, &old) == 0;
-    // Creating over a file the user may not write must fail as a truncating create would.
-    if (exists && access(path, W_OK) != 0) {
-        return SetError(error, FileError::kCannotWrite);
-    }
-    std::string temp = std::string(path) + ".XXXXXX";
-    const int fd = mkstemp(&temp[0]);
-    if (fd < 0) {
-        return SetError(error, FileError::kCannotWrite);
-    }
-    mode_t mode;
-    if (exists) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    // Replacing a file, the new one must be on the disk before the rename takes the old one
-    // away, or a crash in between could leave neither. A new name puts nothing at risk, so it is
-    // not made to wait for the disk.
-    const bool written =
-        fchmod(fd, mode) == 0 && WriteAll(fd, data, length, exists) && (!exists || fsync(fd) == 0);
-    const bool closed = close(fd) == 0;
-    if (!written || !closed || rename(temp.c_str(), path) != 0) {
-        unlink(temp.c_str());
-        return SetError(error, FileError::kCannotWrite);
-    }
-    return true;
 }
