@@ -62,6 +62,7 @@ class ShellTest : public ::testing::Test {
         ASSERT_TRUE(g_image.Create(128, 128));
         g_scrollX = g_scrollY = 0;
         g_modified = false;
+        g_canvasDragging = false;
         g_dialogFile[0] = '\0';
     }
     void TearDown() override {

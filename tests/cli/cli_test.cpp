@@ -86,6 +86,9 @@ TEST(CliTest, AddWritesClampedPixelsToOutOrInPlace) {
         ASSERT_EQ(RunVelmora({"add", in, in, "100", "-3", "256"}).code, 0);
     }
     ExpectColourAtPlus(in, 7, 5, 100, -3, 256, [](int32_t, int32_t) { return 2; });
+    const std::string lost = dir.Path("no-such-dir/o.bmp");
+    EXPECT_EQ(RunVelmora({"add", in, lost, "1", "2", "3"}).err,
+              "velmora-cli: cannot save " + lost + ": no such folder\n");
 }
 
 TEST(CliTest, StampAppliesOneSquarePerPointInOrder) {
@@ -105,8 +108,8 @@ TEST(CliTest, StampAppliesOneSquarePerPointInOrder) {
     });
 }
 
-// Wrong arguments: exit 2, the usage on standard error, nothing written, nothing on standard
-// output, and the input never even read.
+// Wrong arguments: exit 2, one line saying what is wrong and one pointing to the help on standard
+// error, nothing written, nothing on standard output, and the input never even read.
 TEST(CliTest, BadArgumentsExitTwoAndWriteNothing) {
     ScratchDir dir;
     const std::string in = dir.Path("in.bmp"), out = dir.Path("out.bmp");
@@ -136,13 +139,23 @@ TEST(CliTest, BadArgumentsExitTwoAndWriteNothing) {
         {"stamp", in, out, "0", "0", "0", "1", "2147483648,0"},
         {"stamp", in, out, "0", "0", "0", "1", "1,1", "2;2"},  // a bad point after a good one
     };
+    const std::vector<std::pair<std::vector<std::string>, std::string>> said = {
+        {{"add", in, out, "300", "0", "0"}, "R must be -256..256, not 300"},
+        {{"stamp", in, out, "0", "0", "0", "1", "5,x"}, "5,x is not a point X,Y"},
+        {{"frobnicate"}, "frobnicate is not a command"},
+    };
     for (const auto& args : cases) {
         const CliRun run = RunVelmora(args);
         EXPECT_EQ(run.code, 2) << Join(args);
         EXPECT_EQ(run.out, "") << Join(args);
-        EXPECT_EQ(run.err.rfind("usage:", 0), 0u) << Join(args) << run.err;
+        EXPECT_EQ(run.err.rfind("velmora-cli: ", 0), 0u) << Join(args) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << Join(args) << run.err;
+        EXPECT_NE(run.err.find("Try 'velmora-cli --help'.\n"), std::string::npos) << run.err;
         EXPECT_FALSE(FileExists(out)) << Join(args);
         EXPECT_EQ(ReadFileBytes(in), original) << Join(args);
+    }
+    for (const auto& [args, line] : said) {
+        EXPECT_EQ(RunVelmora(args).err, "velmora-cli: " + line + "\nTry 'velmora-cli --help'.\n");
     }
 }
 
@@ -156,7 +169,7 @@ TEST(CliTest, UnloadableInputExitsOneAndKeepsAnyOldOutput) {
         uint32_t value;
         const char* why;
     } cases[] = {
-        {"missing", 0, -1, 0, "missing or unreadable"},
+        {"missing", 0, -1, 0, "no such file"},
         {"8 bpp", 28, 16, 8, "not a 24 bits per pixel"},
         {"top-down", 22, 32, static_cast<uint32_t>(-2), "top-down or zero size"},
         {"cut short", 77, 0, 0, "pixel data cut short"},

@@ -10,12 +10,13 @@ velmora_wine_start "$build_root/wineprefix"
 work=$(mktemp -d) app_pid=
 trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
 python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160  # a colour found nowhere else
+cp "$work/in.bmp" "$work/second.bmp"
 
 find_window() {  # PATTERN: prints the first visible window whose name matches, within 20 s
   timeout 20 bash -c 'until xdotool search --onlyvisible --name "$0" 2>/dev/null | grep -m 1 .; do sleep 0.2; done' "$1"
 }
 start_velmora() {  # ARGS...: sets app_pid and window
-  wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1 &
+  (cd "$work" && exec wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1) &
   app_pid=$!
   window=$(find_window '^Velmora')
   check "the window appears" test -n "$window"
