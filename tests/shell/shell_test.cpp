@@ -1,10 +1,8 @@
-// The real windows under Wine, driven with messages: MainFrame with its adjustment bar, the menu
-// commands through the real dialogs, message boxes and clipboard, and the canvas.
+// The real windows under Wine, driven with messages, with the real dialogs, boxes and clipboard.
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
 #include <shlobj.h>
-#include <winver.h>
 
 #include <gtest/gtest.h>
 
@@ -23,8 +21,8 @@ std::string Text(HWND window) {  // a status bar answers with its one part
     return text.data();
 }
 
-// Answers in order: a name for a file dialog ("" cancels) or '#' and a button for a message box.
-// Noted: "caption;" or "caption|text;" of a box, and '!' before a dialog of the wrong kind.
+// Answers in turn: a name for a file dialog ("" cancels), '#' and a button for a box. Noted:
+// "caption;" or "caption|text;", '!' before a dialog of the wrong kind (cancelled).
 std::vector<std::string> g_answers;
 std::string g_shown;
 
@@ -76,8 +74,7 @@ class ShellTest : public ::testing::Test {
             << command << " showed " << g_shown;
         return g_shown;
     }
-    // Names each ending in a zero byte, after the header the shell puts first; the window frees it.
-    void Drop(const std::string& names) {
+    void Drop(const std::string& names) {  // each name ends in a zero byte; the window frees it
         HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 2);
         auto* header = static_cast<DROPFILES*>(GlobalLock(block));
         header->pFiles = sizeof(DROPFILES);
@@ -89,15 +86,15 @@ class ShellTest : public ::testing::Test {
     ScratchDir scratch;
 };
 
-// Who changes the modified flag, the current file name and the picture shown, from a clean and a
-// painted start. A drop opens only the first file, and not one whose name does not fit whole.
-// Rows: start file, act, flag after (set, cleared, = unchanged), file after ("=" unchanged).
+// Who changes the modified flag (set, cleared, = unchanged), the current file ("=" unchanged) and
+// the picture shown; a drop opens only the first file, and not one whose name does not fit whole.
+// Overwrite save is offered only after a stamp, never in the window menu; paste only with a
+// bitmap. Exit closes without asking.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
     const std::vector<std::tuple<std::string, std::function<void()>, char, std::string>> rows = {
-        {"small.bmp", [&] { SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0), ReleaseCapture(); }, 's',
-         "="},
+        {"small.bmp", [&] { SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0); }, 's', "="},
         {"small.bmp", [&] { Run(IDM_OPEN, {"wide.bmp"}); }, 'c', "wide.bmp"},
         {"small.bmp", [&] { Drop(Path("wide.bmp") + '\0' + Path("small.bmp")); }, 'c', "wide.bmp"},
         {"small.bmp", [&] { Run(IDM_SAVE_AS, {"saved"}); }, 'c', "saved.bmp"},
@@ -117,6 +114,21 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
         {"gone\\small.bmp", [&] { Run(IDM_OVERWRITE_SAVE, {"#1"}); }, '=', "="},
         {"C:\\" + std::string(1500, 'n'), [] {}, '=', "="},  // past what wsprintfA writes
     };
+    HMENU bar = GetMenu(g_mainWindow);
+    char label[32] = "";  // the one label compared byte for byte: the character-set canary
+    GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label);
+    auto enabled = [&](int popup, UINT id, LPARAM index) {
+        SendMessageA(g_mainWindow, WM_INITMENUPOPUP, (WPARAM)GetSubMenu(bar, popup), index);
+        return (GetMenuState(GetSubMenu(bar, popup), id, MF_BYCOMMAND) & MF_GRAYED) == 0;
+    };
+    Run(IDM_WHOLE_IMAGE);
+    EXPECT_FALSE(enabled(0, IDM_OVERWRITE_SAVE, 0));
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0);
+    EXPECT_TRUE(enabled(0, IDM_OVERWRITE_SAVE, 0) && !enabled(0, IDM_OVERWRITE_SAVE, 1 << 16));
+    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+    EXPECT_FALSE(enabled(1, IDM_PASTE_BITMAP, 1));
+    EXPECT_TRUE((Run(IDM_COPY_BITMAP), enabled(1, IDM_PASTE_BITMAP, 1)));
     for (const bool painted : {false, true}) {
         for (const auto& [start, act, flag, end] : rows) {
             // New names each time, or the dialog would ask about replacing them.
@@ -135,6 +147,13 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     }
     Run(IDM_EXIT);
     EXPECT_FALSE(IsWindow(g_mainWindow));
+    // With no window to end it the loop would wait for ever: a refused window ends it with 1.
+    const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
+        return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
+    };
+    HHOOK hook = SetWindowsHookExA(WH_CBT, refuse, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe"));
+    UnhookWindowsHookEx(hook);
 }
 
 // Save-as appends ".bmp" to a name not ending in it in any case, asking itself whether to replace
@@ -145,7 +164,6 @@ TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
     const std::vector<std::tuple<int, std::vector<std::string>, std::string, std::string>> steps = {
         {IDM_SAVE_AS, {"plain"}, "保存;", "plain.bmp"},
         {IDM_SAVE_AS, {"X.BMP"}, "保存;", "X.BMP"},
-        {IDM_SAVE_AS, {"memo.txt"}, "保存;", "memo.txt.bmp"},
         {IDM_SAVE_AS, {"bmp"}, "保存;", "bmp.bmp"},
         {IDM_OPEN, {"small.bmp"}, "開く;", "small.bmp"},
         {IDM_SAVE_AS, {"plain", "#7"}, "保存;" + ask, "small.bmp"},
@@ -164,58 +182,8 @@ TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
     EXPECT_EQ(full.substr(Path("").size()), g_dialogFileTitle) << "appended past the name";
 }
 
-// Overwrite save is offered only after a stamp, never in the window menu; paste only with a bitmap.
-TEST_F(ShellTest, MainFrameMenus) {
-    HMENU bar = GetMenu(g_mainWindow);
-    char label[32] = "";  // the one label compared byte for byte: the character-set canary
-    GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
-    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label);
-    auto enabled = [&](int popup, UINT id, LPARAM index) {
-        SendMessageA(g_mainWindow, WM_INITMENUPOPUP, (WPARAM)GetSubMenu(bar, popup), index);
-        return (GetMenuState(GetSubMenu(bar, popup), id, MF_BYCOMMAND) & MF_GRAYED) == 0;
-    };
-    Run(IDM_WHOLE_IMAGE);
-    EXPECT_FALSE(enabled(0, IDM_OVERWRITE_SAVE, 0));
-    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0);
-    EXPECT_TRUE(enabled(0, IDM_OVERWRITE_SAVE, 0) && !enabled(0, IDM_OVERWRITE_SAVE, 1 << 16));
-    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
-    EXPECT_FALSE(enabled(1, IDM_PASTE_BITMAP, 1));
-    Run(IDM_COPY_BITMAP);
-    EXPECT_TRUE(enabled(1, IDM_PASTE_BITMAP, 1));
-}
-
-// With no window to end it, the loop would wait for ever: a start-up whose window is refused, or
-// whose class name is taken by another, ends at once with 1. The version record's copyright
-// reads back through the ANSI calls as code page 932.
-TEST_F(ShellTest, StartUpFailuresAndTheVersionRecord) {
-    DestroyWindow(g_mainWindow);
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
-    const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
-        return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
-    };
-    HHOOK hook = SetWindowsHookExA(WH_CBT, refuse, nullptr, GetCurrentThreadId());
-    EXPECT_EQ(1, RunVelmora(instance, "velmora.exe"));
-    UnhookWindowsHookEx(hook);
-    UnregisterClassA("CWindow", instance);
-    WNDCLASSA other = {0,       DefWindowProcA, 0,       0,       instance,
-                       nullptr, nullptr,        nullptr, nullptr, "CWindow"};
-    ASSERT_NE(0, RegisterClassA(&other));
-    EXPECT_EQ(1, RunVelmora(instance, "velmora.exe"));
-    UnregisterClassA("CWindow", instance);
-    char path[MAX_PATH], *text = nullptr;
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::vector<char> record(GetFileVersionInfoSizeA(path, nullptr) + 1);
-    GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data());
-    UINT length = 0;
-    VerQueryValueA(record.data(), "\\StringFileInfo\\041104B0\\LegalCopyright", (void**)&text,
-                   &length);
-    EXPECT_STREQ("Copyright (C) 2026 Velmora 開発チーム", text);
-}
-
-// Scroll steps keep the offset within 0 to size less page, the thumb with it, reading a thumb past
-// 16 bits from the bar. A press stamps wherever it lands, a big pen off the edge too; the readout
-// names the point under the scrolled canvas, keeping its text off the picture. A move without the
-// button stamps nothing, whatever its key flags say.
+// Scroll steps stay within 0 to size less page, reading a thumb past 16 bits from the bar. A press
+// stamps wherever it lands, and only a drag it began paints; the readout names the picture point.
 TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
@@ -225,8 +193,7 @@ TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
     // clang-format off
     const int steps[][3] = {  // code, thumb, offset after: each from where the last left off
         {SB_THUMBTRACK, 9999, end}, {SB_LINERIGHT, 0, end}, {SB_PAGELEFT, 0, end - r.right},
-        {SB_THUMBTRACK, 9, 9}, {SB_PAGELEFT, 0, 0}, {SB_LINELEFT, 0, 0}, {SB_LINERIGHT, 0, 1},
-        {SB_THUMBPOSITION, 50, 1}};
+        {SB_THUMBTRACK, 9, 9}, {SB_PAGELEFT, 0, 0}, {SB_LINELEFT, 0, 0}, {SB_THUMBPOSITION, 50, 0}};
     // clang-format on
     for (const auto& [code, thumb, to] : steps) {
         SendMessageA(g_canvas, WM_HSCROLL, MAKEWPARAM(code, thumb), 0);
@@ -242,9 +209,6 @@ TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
     EXPECT_EQ("(20,20)-R:255,G:0,B:3", Text(g_statusBar));
     const auto blue = [](int x, int y) { return g_image.GetBlue(x, y); };  // pen 3: 19 to 21
     EXPECT_TRUE(blue(19, 19) == 3 && blue(21, 21) == 3 && blue(18, 20) == 0 && blue(20, 22) == 0);
-    g_adjust = {0, 90, 0, 16};
-    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(2007, 10));
-    EXPECT_TRUE(g_image.GetGreen(1999, 2) == 90 && g_image.GetGreen(1998, 10) == 0);
     EXPECT_EQ(g_canvas, GetCapture());
     g_adjust = {0, 0, 70, 1};
     for (const auto& [x, keys] : {std::pair{100, MK_LBUTTON}, {110, 0}, {3000, MK_LBUTTON}}) {
@@ -252,11 +216,8 @@ TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
     }
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, 0);
     EXPECT_TRUE(GetCapture() == nullptr && blue(100, 4) == 70 && blue(105, 4) + blue(110, 4) == 0);
-    EXPECT_EQ("(110,4)-R:0,G:0,B:0", Text(g_statusBar));
-    // After the release, after a lost capture, and with the button held since a press elsewhere
-    // (the double-click that closed a dialog), moves only read out.
-    g_scrollX = 10;
-    g_scrollY = 20;
+    // After a release or a lost capture, a button held since a press elsewhere only reads out.
+    g_scrollX = 10, g_scrollY = 20;
     SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 4));
     SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(500, 500));
     SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);

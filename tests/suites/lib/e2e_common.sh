@@ -18,22 +18,18 @@ find_window() {  # PATTERN: prints the first visible window whose name matches, 
 start_velmora() {  # ARGS...: sets app_pid and window
   (cd "$work" && exec wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1) &
   app_pid=$!
-  window=$(find_window '^Velmora')
-  check "the window appears" test -n "$window"
-  [ -n "$window" ] || finish
+  window=$(find_window '^Velmora') || finish
 }
 wait_exit() {  # sets rc to the exit code, or "timeout" after 10 s
   timeout 10 tail --pid="$app_pid" -f /dev/null
-  rc=timeout
-  kill -0 "$app_pid" 2>/dev/null || { wait "$app_pid"; rc=$?; app_pid=; }
+  if kill -0 "$app_pid" 2>/dev/null; then rc=timeout; else wait "$app_pid"; rc=$? app_pid=; fi
 }
-# colours W H X Y: the colours, "r,g,b" a line, in that part of the picture on the last shot;
-# locate takes a shot and sets cx, cy to the picture's corner on the screen.
+# colours W H X Y: the colours ("r,g,b" lines) in that part of the picture on the last shot.
 colours() {
   convert "$work/shot.ppm" -crop "$1x$2+$((cx + $3))+$((cy + $4))" +repage -unique-colors txt:- |
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
-locate() {
+locate() {  # takes a shot; sets cx, cy to the picture's corner on the screen
   sleep 1
   import -window root -depth 8 "ppm:$work/shot.ppm"
   read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
