@@ -183,7 +183,7 @@ TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
 }
 
 // Scroll steps stay within 0 to size less page, reading a thumb past 16 bits from the bar. A press
-// stamps wherever it lands, and only a drag it began paints; the readout names the picture point.
+// stamps its pen square, and only a drag it began paints; the readout names the picture point.
 TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
