@@ -71,7 +71,7 @@ class ShellTest : public ::testing::Test {
         SendMessageA(g_mainWindow, WM_COMMAND, command, 0);
         KillTimer(nullptr, timer);
         EXPECT_TRUE(g_answers.empty() && g_shown.find('!') == std::string::npos)
-            << command << " showed " << g_shown;
+            << command << " showed " << ::testing::PrintToString(g_shown);
         return g_shown;
     }
     void Drop(const std::string& names) {  // each name ends in a zero byte; the window frees it
