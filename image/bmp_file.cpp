@@ -226,10 +226,7 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error) {
     return ok;
 }
 
-bool SaveBmp(const PixelImage& image, const char* path, BmpError* error) {
-    if (path == nullptr) {
-        return Fail(error, BmpError::kCannotWrite);
-    }
+bool EncodeBmp(const PixelImage& image, uint8_t** data, size_t* length, BmpError* error) {
     const int32_t width = image.GetWidth();
     const int32_t height = image.GetHeight();
     const int64_t stride = RowStride(width);
@@ -257,14 +254,22 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error) {
     for (int32_t r = 0; r < height; ++r, row += stride) {
         EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);  // fill bytes stay 0
     }
-    FileError fileError = FileError::kNone;
-    const bool ok = PlatformWriteWholeFile(path, file, static_cast<size_t>(fileSize), &fileError);
-    FreeBlock(file);
-    if (!ok) {
+    *data = file;
+    *length = static_cast<size_t>(fileSize);
+    return Succeed(error);
+}
+
+bool SaveBmp(const PixelImage& image, const char* path, BmpError* error) {
+    if (path == nullptr) {
         return Fail(error, BmpError::kCannotWrite);
     }
-    if (error != nullptr) {
-        *error = BmpError::kNone;
+    uint8_t* file = nullptr;
+    size_t length = 0;
+    if (!EncodeBmp(image, &file, &length, error)) {
+        return false;
     }
-    return true;
+    FileError fileError = FileError::kNone;
+    const bool ok = PlatformWriteWholeFile(path, file, length, &fileError);
+    FreeBlock(file);
+    return ok ? Succeed(error) : Fail(error, BmpError::kCannotWrite);
 }

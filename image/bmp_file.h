@@ -31,6 +31,11 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error = nullptr);
 // Decodes a whole BMP file held in memory; the file road above ends here.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
 
+// Builds in memory the whole file SaveBmp writes, for writers other than a plain save (standard
+// output, a batch's grouped saves). *data is a block from AllocZeroed of *length bytes; the
+// caller frees it with FreeBlock.
+bool EncodeBmp(const PixelImage& image, uint8_t** data, size_t* length, BmpError* error = nullptr);
+
 // Writes the image as a 24-bit bottom-up BMP with a 54-byte header. The old file at the path,
 // if any, survives every failure untouched.
 bool SaveBmp(const PixelImage& image, const char* path, BmpError* error = nullptr);

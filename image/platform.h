@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Zero-filled block, or null when the system refuses. Large blocks get whatever advice the
 // platform has for streaming access (huge pages natively).
@@ -35,3 +36,21 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
 // from PlatformAllocZeroed, is spent by the write, as by PlatformDiscard: afterwards it is only
 // to be freed.
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error);
+
+// A batch's saves, in two steps, so that one wait for the disk can serve a whole group of them.
+// Staging writes the bytes to a new file beside the target, as PlatformWriteWholeFile does, and
+// keeps it open under its temporary name; the block is spent as there. Committing a group makes
+// every staged file that replaces one reach the disk, in one flush where the system has the
+// means, and then moves each into its target's place. Each target is, at every moment, either
+// its old file or the new one, whole.
+struct StagedFile {
+    std::string target;
+    std::string temp;
+    intptr_t handle = -1;    // the open temporary file: a descriptor, or a HANDLE on Windows
+    bool replacing = false;  // a file was at the target, so the new one must be on the disk first
+};
+bool PlatformStageWholeFile(const char* path, uint8_t* data, size_t length, StagedFile* staged,
+                            FileError* error);
+// committed[i] tells whether files[i] is now in its target's place; one that is not has had its
+// temporary file removed and left its target as it was.
+void PlatformCommitStaged(StagedFile* files, size_t count, bool* committed);
