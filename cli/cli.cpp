@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch.h"
 #include "image/bmp_file.h"
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
@@ -21,9 +22,12 @@ const char kUsage[] =
     "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"
     "  velmora-cli copy IN.bmp                                   put IN on the clipboard\n"
     "  velmora-cli paste OUT.bmp                                 save the clipboard's bitmap\n"
+    "  velmora-cli add-all R G B --to DIR | --in-place [-j N] [--quiet] FILE...\n"
+    "                                  add R G B to many files, on every core (-j: threads)\n"
     "  velmora-cli --help | --version\n"
     "R, G and B are -256..256, PEN is 1..16; each channel is clamped to 0..255 after every\n"
-    "addition. OUT may be IN; a failed save leaves any old OUT as it was.\n";
+    "addition. OUT may be IN; a failed save leaves any old OUT as it was. IN or OUT \"-\" is\n"
+    "standard input or output.\n";
 
 const char kVersion[] = "Velmora 05";
 
@@ -70,7 +74,7 @@ int Usage(std::FILE* err) {
 
 bool Load(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
-    if (LoadBmp(g_image, path, &why)) {
+    if (LoadBmpOrStdin(g_image, path, &why)) {
         return true;
     }
     std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path, DescribeBmpError(why));
@@ -79,7 +83,7 @@ bool Load(const char* path, std::FILE* err) {
 
 int Save(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
-    if (SaveBmp(g_image, path, &why)) {
+    if (SaveBmpOrStdout(g_image, path, &why)) {
         return kExitOk;
     }
     std::fprintf(err, "velmora-cli: cannot save %s: %s\n", path, DescribeBmpError(why));
@@ -128,6 +132,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (command == "--version") {
         std::fprintf(out, "%s\n", kVersion);
         return kExitOk;
+    }
+    if (command == "add-all") {
+        return RunAddAll(argc, argv, out, err);
     }
     if (command == "info" && argc == 3) {
         if (!Load(argv[2], err)) {

@@ -102,7 +102,8 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
+bool PlatformStageWholeFile(const char* path, uint8_t* data, size_t length, StagedFile* staged,
+                            FileError* error) {
     bool replacing = false;
     if (!TargetIsWritable(path, &replacing)) {
         return SetError(error, FileError::kCannotWrite);
@@ -124,16 +125,42 @@ bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, File
     if (file == INVALID_HANDLE_VALUE) {
         return SetError(error, FileError::kCannotWrite);
     }
-    // Replacing a file, the new one must be on the disk before the move takes the old one away,
-    // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
-    // made to wait for the disk.
-    const bool written =
-        WriteAll(file, data, length) && (!replacing || FlushFileBuffers(file) != 0);
-    const bool closed = CloseHandle(file) != 0;
-    if (!written || !closed ||
-        !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!WriteAll(file, data, length)) {
+        CloseHandle(file);
         DeleteFileA(temp.c_str());
         return SetError(error, FileError::kCannotWrite);
     }
+    *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing};
     return true;
+}
+
+void PlatformCommitStaged(StagedFile* files, size_t count, bool* committed) {
+    // Replacing a file, the new one must be on the disk before the move takes the old one away,
+    // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
+    // made to wait for the disk. The flushes of a group run back to back, before any move.
+    for (size_t i = 0; i < count; ++i) {
+        HANDLE file = reinterpret_cast<HANDLE>(files[i].handle);
+        const bool written = !files[i].replacing || FlushFileBuffers(file) != 0;
+        committed[i] = CloseHandle(file) != 0 && written;
+        files[i].handle = -1;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const StagedFile& f = files[i];
+        committed[i] =
+            committed[i] && MoveFileExA(f.temp.c_str(), f.target.c_str(),
+                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (!committed[i]) {
+            DeleteFileA(f.temp.c_str());
+        }
+    }
+}
+
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
+    StagedFile staged;
+    if (!PlatformStageWholeFile(path, data, length, &staged, error)) {
+        return false;
+    }
+    bool committed = false;
+    PlatformCommitStaged(&staged, 1, &committed);
+    return committed || SetError(error, FileError::kCannotWrite);
 }
