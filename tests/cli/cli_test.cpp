@@ -195,3 +195,56 @@ TEST(CliTest, UnloadableInputExitsOneAndKeepsAnyOldOutput) {
         }
     }
 }
+
+// ---- add-all and "-" (batch work); the pipe round trip is in run_cli_add.cmake ----
+
+// Into a folder and then in place, each output is what add writes; a file that fails is named
+// on its own line, keeps its old output and stops none of the others.
+TEST(CliBatchTest, AddAllWritesWhatAddWritesAndOutlivesAFailure) {
+    ScratchDir dir;
+    const std::string bad = dir.Path("bad.bmp"), badOut = dir.Path("out/bad.bmp");
+    ASSERT_TRUE(std::filesystem::create_directory(dir.Path("out")) &&
+                WriteFileBytes(bad, Bytes(40, 1)) && WriteFileBytes(badOut, MakeBmp(2, 1)));
+    std::vector<std::string> toDir = {"add-all", "40",   "-256",          "7", "-j",
+                                      "3",       "--to", dir.Path("out"), bad};
+    std::vector<std::string> inPlace = {"add-all", "40", "-256", "7", "--in-place", "--quiet"};
+    for (int i = 0; i < 6; ++i) {
+        const std::string f = dir.Path("f" + std::to_string(i) + ".bmp");
+        ASSERT_TRUE(WriteFileBytes(f, MakeBmp(1 + i, 3)));
+        ASSERT_EQ(RunVelmora({"add", f, f + ".want", "40", "-256", "7"}).code, 0);
+        toDir.push_back(f);
+        inPlace.push_back(f);
+    }
+    const CliRun run = RunVelmora(toDir);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "6 done, 1 failed\n");
+    EXPECT_TRUE(IsOneLine(run.err) && run.err.find(bad) != std::string::npos) << run.err;
+    EXPECT_EQ(ReadFileBytes(badOut), MakeBmp(2, 1));
+    EXPECT_EQ(RunVelmora(inPlace).code, 0);
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".bmp";
+        const Bytes want = ReadFileBytes(dir.Path(name + ".want"));
+        EXPECT_EQ(ReadFileBytes(dir.Path("out/" + name)), want) << i;
+        EXPECT_EQ(ReadFileBytes(dir.Path(name)), want) << i;
+    }
+}
+
+TEST(CliBatchTest, AddAllRefusesBeforeWritingAnything) {
+    ScratchDir dir;
+    const std::string a = dir.Path("a.bmp"), subA = dir.Path("sub/a.bmp");
+    ASSERT_TRUE(std::filesystem::create_directory(dir.Path("sub")) &&
+                WriteFileBytes(a, MakeBmp(2, 2)) && WriteFileBytes(subA, MakeBmp(2, 2)));
+    for (const std::vector<std::string>& c :
+         std::vector<std::vector<std::string>>{{"--to", dir.Path("missing"), a},
+                                               {"--to", a, subA},
+                                               {"--to", dir.Root(), a, subA},
+                                               {"--in-place", a, subA, a},
+                                               {"--to", dir.Root(), "-"}}) {
+        std::vector<std::string> args = {"add-all", "1", "2", "3"};
+        args.insert(args.end(), c.begin(), c.end());
+        const CliRun run = RunVelmora(args);
+        EXPECT_EQ(run.code, 2) << Join(args);
+        EXPECT_TRUE(IsOneLine(run.err) && run.out.empty()) << Join(args) << run.err;
+        EXPECT_TRUE(ReadFileBytes(a) == MakeBmp(2, 2) && ReadFileBytes(subA) == MakeBmp(2, 2));
+    }
+}
