@@ -75,13 +75,15 @@ export -f loop_add loop_in_place
 export work cli red green blue
 
 # Each tool writes into a fresh folder, emptied untimed beforehand; in-place runs get a fresh
-# copy of the inputs, also untimed.
+# copy of the inputs, also untimed. A sync before each run keeps the previous tool's writing
+# off its time.
 run_tool() {  # name, command...
   local name=$1
   shift
   rm -rf "$work/out-$name"
   mkdir "$work/out-$name"
-  case $name in *in-place) cp "$work"/in/*.bmp "$work/out-$name/" && sync ;; esac
+  case $name in *in-place) cp "$work"/in/*.bmp "$work/out-$name/" ;; esac
+  sync
   local start end
   start=$(date +%s.%N)
   "$@" >/dev/null 2>"$work/$name.err" || {
