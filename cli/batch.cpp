@@ -1,14 +1,12 @@
 #include "cli/batch.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,6 +22,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/arguments.h"
 #include "image/pixel_addition.h"
 #include "image/platform.h"
 
@@ -52,9 +51,9 @@ bool IsStdio(const char* path) {
 
 }  // namespace
 
-bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error) {
+bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
     if (!IsStdio(path)) {
-        return LoadBmp(image, path, error);
+        return LoadBmp(image, path, error, reason);
     }
     MakeBinary(stdin);
     std::vector<uint8_t> data;
@@ -73,18 +72,20 @@ bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error) {
     return DecodeBmp(image, data.data(), data.size(), error);
 }
 
-bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error) {
+bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
+                     SystemReason* reason) {
     if (!IsStdio(path)) {
-        return SaveBmp(image, path, error);
+        return SaveBmp(image, path, error, reason);
     }
-    uint8_t* file = nullptr;
+    BmpBuffer file;
     size_t length = 0;
-    if (!EncodeBmp(image, &file, &length, error)) {
+    if (!EncodeBmp(image, file, &length, error)) {
         return false;
     }
     MakeBinary(stdout);
-    const bool ok = std::fwrite(file, 1, length, stdout) == length && std::fflush(stdout) == 0;
-    FreeBlock(file);
+    const bool ok =
+        std::fwrite(file.block, 1, length, stdout) == length && std::fflush(stdout) == 0;
+    ReleaseBmpBuffer(file);
     return ok || Refuse(error, BmpError::kCannotWrite);
 }
 
@@ -205,20 +206,6 @@ const char* FolderProblem(const std::string& dir) {
 #endif
 }
 
-bool ParseBounded(const char* text, long lo, long hi, int32_t* value) {
-    if (*text == '\0' || std::strchr(" \t\n\v\f\r", *text) != nullptr) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi) {
-        return false;
-    }
-    *value = static_cast<int32_t>(v);
-    return true;
-}
-
 struct Job {
     std::string in;
     std::string out;
@@ -233,11 +220,13 @@ struct BatchPlan {
 
 // Reads the arguments and checks everything that can be checked before a file is touched. On
 // refusal *problem holds the one line to show.
-bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, std::string* problem) {
-    if (argc < 5 || !ParseBounded(argv[2], -256, 256, &plan->settings.red) ||
-        !ParseBounded(argv[3], -256, 256, &plan->settings.green) ||
-        !ParseBounded(argv[4], -256, 256, &plan->settings.blue)) {
-        *problem = "R, G and B must each be -256..256";
+bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* problem) {
+    if (argc < 5) {
+        *problem = "add-all takes R G B --to DIR | --in-place [-j N] [--quiet] FILE...";
+        return false;
+    }
+    *problem = CheckOffsets(argv + 2, &plan->settings);
+    if (!problem->empty()) {
         return false;
     }
     std::string dir;
@@ -258,8 +247,8 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, std::string* 
             plan->quiet = true;
         } else if (arg == "-j" && i + 1 < argc) {
             int32_t n = 0;
-            if (!ParseBounded(argv[++i], 1, 1024, &n)) {
-                *problem = "-j takes a number of threads, 1..1024";
+            *problem = CheckInt("-j", argv[++i], 1, 1024, &n);
+            if (!problem->empty()) {
                 return false;
             }
             plan->threads = static_cast<unsigned>(n);
@@ -352,32 +341,35 @@ class Batch {
     size_t Failed() const { return failed; }
 
   private:
+    // Each worker keeps its image and both file buffers from one file to the next, so that a
+    // batch of like files gets its memory from the system once per thread, not once per file.
     void Work() {
         PixelImage image;
+        BmpBuffer read;
+        BmpBuffer encoded;
         for (size_t i = next++; i < plan.jobs.size() && !g_stop; i = next++) {
             const Job& job = plan.jobs[i];
             BmpError why = BmpError::kNone;
-            if (!LoadBmp(image, job.in.c_str(), &why)) {
-                Fail("cannot load " + job.in, why);
+            SystemReason reason = SystemReason::kNone;
+            if (!LoadBmpWith(image, job.in.c_str(), read, &why, &reason)) {
+                Fail("cannot load " + job.in, DescribeBmpFailure(why, reason));
                 continue;
             }
             AddToWholeImage(image, plan.settings);
-            uint8_t* data = nullptr;
             size_t length = 0;
             if (g_stop) {
                 break;
             }
-            if (!EncodeBmp(image, &data, &length, &why)) {
-                Fail("cannot save " + job.out, why);
+            if (!EncodeBmp(image, encoded, &length, &why)) {
+                Fail("cannot save " + job.out, DescribeBmpError(why));
                 continue;
             }
             StagedFile staged;
-            FileError fileError = FileError::kNone;
-            const bool ok =
-                PlatformStageWholeFile(job.out.c_str(), data, length, &staged, &fileError);
-            FreeBlock(data);
-            if (!ok) {
-                Fail("cannot save " + job.out, BmpError::kCannotWrite);
+            FileFailure failure;
+            if (!PlatformStageWholeFile(job.out.c_str(), encoded.block, length, &staged,
+                                        &failure)) {
+                Fail("cannot save " + job.out,
+                     DescribeBmpFailure(BmpError::kCannotWrite, failure.reason));
                 continue;
             }
             std::vector<StagedFile> ready;
@@ -395,6 +387,8 @@ class Batch {
             Commit(ready);
         }
         image.Release();
+        ReleaseBmpBuffer(read);
+        ReleaseBmpBuffer(encoded);
         std::lock_guard<std::mutex> lock(mutex);
         --running;
         changed.notify_all();
@@ -404,23 +398,24 @@ class Batch {
         if (files.empty()) {
             return;
         }
-        std::unique_ptr<bool[]> committed(new bool[files.size()]);
-        PlatformCommitStaged(files.data(), files.size(), committed.get());
+        std::vector<FileFailure> results(files.size());
+        PlatformCommitStaged(files.data(), files.size(), results.data());
         for (size_t i = 0; i < files.size(); ++i) {
-            if (committed[i]) {
+            if (results[i].error == FileError::kNone) {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
             } else {
-                Fail("cannot save " + files[i].target, BmpError::kCannotWrite);
+                Fail("cannot save " + files[i].target,
+                     DescribeBmpFailure(BmpError::kCannotWrite, results[i].reason));
             }
         }
         changed.notify_all();
     }
 
-    void Fail(const std::string& what, BmpError why) {
+    void Fail(const std::string& what, const char* why) {
         std::lock_guard<std::mutex> lock(mutex);
         ++failed;
-        failures.push_back("velmora-cli: " + what + ": " + DescribeBmpError(why) + "\n");
+        failures.push_back("velmora-cli: " + what + ": " + why + "\n");
         changed.notify_all();
     }
 
@@ -481,10 +476,9 @@ class Batch {
 
 int RunAddAll(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     BatchPlan plan;
-    std::string problem;
+    Complaint problem;
     if (!PlanBatch(argc, argv, &plan, &problem)) {
-        std::fprintf(err, "velmora-cli: add-all: %s\n", problem.c_str());
-        return 2;
+        return WrongArguments(problem, err);
     }
     InterruptGuard guard;
     Batch batch(plan);

@@ -15,5 +15,6 @@ constexpr int kExitInterrupted = 130;
 int RunAddAll(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
 // LoadBmp and SaveBmp, except that the path "-" means standard input or standard output.
-bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error);
-bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error);
+bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, SystemReason* reason);
+bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
+                     SystemReason* reason);

@@ -20,6 +20,15 @@ bool FreeBlock(void* block) {
     return true;
 }
 
+void WriteInfoHeader(uint8_t* header, int32_t width, int32_t height, uint16_t bitsPerPixel) {
+    std::memset(header, 0, kInfoHeaderSize);
+    WriteLe32(header + 0, kInfoHeaderSize);
+    WriteLe32(header + 4, static_cast<uint32_t>(width));
+    WriteLe32(header + 8, static_cast<uint32_t>(height));
+    WriteLe16(header + 12, 1);  // planes
+    WriteLe16(header + 14, bitsPerPixel);
+}
+
 int32_t ImageBlockSize(int32_t width, int32_t height) {
     if (width < 1 || height < 1) {
         return 0;
@@ -45,6 +54,13 @@ bool PixelImage::Create(int32_t newWidth, int32_t newHeight) {
     if (size == 0) {
         return false;
     }
+    // A block of the same shape is cleared rather than replaced: a run over many files of one
+    // size then costs no mapping and no fresh pages per file.
+    if (block != nullptr && newWidth == width && newHeight == height) {
+        std::memset(block, 0, static_cast<size_t>(size));
+        WriteInfoHeader(header, width, -height, 32);
+        return true;
+    }
     // The new block comes first: if it cannot be had, the user's picture must survive.
     auto* newBlock = static_cast<uint8_t*>(AllocZeroed(size));
     if (newBlock == nullptr) {
@@ -56,11 +72,7 @@ bool PixelImage::Create(int32_t newWidth, int32_t newHeight) {
     pixels = newBlock + kInfoHeaderSize;
     width = newWidth;
     height = newHeight;
-    WriteLe32(header + 0, kInfoHeaderSize);
-    WriteLe32(header + 4, static_cast<uint32_t>(width));
-    WriteLe32(header + 8, static_cast<uint32_t>(-height));  // negative: top row first
-    WriteLe16(header + 12, 1);                              // planes
-    WriteLe16(header + 14, 32);                             // bits per pixel
+    WriteInfoHeader(header, width, -height, 32);  // top row first, as the pixels lie
     return true;
 }
 

@@ -1,11 +1,14 @@
 // The one seam between the image core and the operating system. Windows builds implement it
 // with the process heap and the Win32 file calls (platform_win32.cpp); every other build uses
-// the C library and POSIX (platform_posix.cpp). Nothing else in image/ includes a system header.
+// the C library and POSIX (platform_memory_posix.cpp and platform_posix.cpp). Nothing else in
+// image/ includes a system header.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "image/system_reason.h"
 
 // Zero-filled block, or null when the system refuses. Large blocks get whatever advice the
 // platform has for streaming access (huge pages natively).
@@ -25,32 +28,43 @@ enum class FileError {
     kCannotWrite,  // folder missing or read-only, target locked, disk full
 };
 
+struct FileFailure {
+    FileError error = FileError::kNone;
+    SystemReason reason = SystemReason::kNone;
+};
+
 // Reads the whole file into one block from PlatformAllocZeroed. On success *data holds
 // *length bytes (the bytes actually read) and the caller frees it with PlatformFree.
 // Files longer than maxLength are refused with kTooLarge before anything is allocated.
 bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileError* error);
+                           FileFailure* failure);
+// The same, into a block kept across many reads: *block (null at first) is used while the file
+// fits its *capacity bytes and is otherwise replaced by one that fits. A failed read leaves a
+// block to be freed all the same; the caller frees the last one with PlatformFree.
+bool PlatformReadWholeFileInto(const char* path, size_t maxLength, uint8_t** block,
+                               size_t* capacity, size_t* length, FileFailure* failure);
 
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
-// so a failure at any point leaves any earlier file at that path exactly as it was. The block,
+// so a failure at any point leaves any earlier file at that path exactly as it was. The new file
+// has a short name of its own, so any path that could be written directly can be saved. The block,
 // from PlatformAllocZeroed, is spent by the write, as by PlatformDiscard: afterwards it is only
 // to be freed.
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error);
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure);
 
 // A batch's saves, in two steps, so that one wait for the disk can serve a whole group of them.
-// Staging writes the bytes to a new file beside the target, as PlatformWriteWholeFile does, and
-// keeps it open under its temporary name; the block is spent as there. Committing a group makes
-// every staged file that replaces one reach the disk, in one flush where the system has the
-// means, and then moves each into its target's place. Each target is, at every moment, either
-// its old file or the new one, whole.
+// Staging writes the bytes to a new file in the target's folder, as PlatformWriteWholeFile does,
+// and keeps it open under its temporary name; the block is left as it was, for the next file.
+// Committing a group makes every staged file that replaces one reach the disk, in one flush
+// where the system has the means, and then moves each into its target's place. Each target is,
+// at every moment, either its old file or the new one, whole.
 struct StagedFile {
     std::string target;
     std::string temp;
     intptr_t handle = -1;    // the open temporary file: a descriptor, or a HANDLE on Windows
     bool replacing = false;  // a file was at the target, so the new one must be on the disk first
 };
-bool PlatformStageWholeFile(const char* path, uint8_t* data, size_t length, StagedFile* staged,
-                            FileError* error);
-// committed[i] tells whether files[i] is now in its target's place; one that is not has had its
+bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
+                            StagedFile* staged, FileFailure* failure);
+// failures[i] is kNone when files[i] is now in its target's place; one that is not has had its
 // temporary file removed and left its target as it was.
-void PlatformCommitStaged(StagedFile* files, size_t count, bool* committed);
+void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures);

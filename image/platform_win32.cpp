@@ -1,10 +1,12 @@
 // The platform seam on Windows: the process heap and the Win32 file calls.
-#include "image/platform.h"
-
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "image/platform.h"
+#include "image/tell.h"
 
 void* PlatformAllocZeroed(size_t size) {
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
@@ -19,11 +21,30 @@ void PlatformDiscard(void*, size_t) {}
 
 namespace {
 
-bool SetError(FileError* error, FileError why) {
-    if (error != nullptr) {
-        *error = why;
+SystemReason ReasonOf(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+            return SystemReason::kNoFile;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return SystemReason::kNoFolder;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return SystemReason::kDenied;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return SystemReason::kInUse;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return SystemReason::kDiskFull;
+        default:
+            return SystemReason::kNone;
     }
-    return false;
+}
+
+bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
+    return Tell(failure, FileFailure{error, ReasonOf(code)});
 }
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
@@ -40,12 +61,14 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
 }
 
 // A file that another program holds open without sharing, or that is read-only, must fail the
-// save just as creating over it directly would. *exists tells whether there is a file to replace.
-bool TargetIsWritable(const char* path, bool* exists) {
+// save just as creating over it directly would. *exists tells whether there is a file to replace;
+// on false, *code is the system's reason.
+bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
     *exists = true;
     // Asked first because a Wine run as root opens a read-only file for writing all the same.
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        *code = ERROR_ACCESS_DENIED;
         return false;
     }
     HANDLE h =
@@ -54,36 +77,71 @@ bool TargetIsWritable(const char* path, bool* exists) {
         CloseHandle(h);
         return true;
     }
-    const DWORD why = GetLastError();
+    *code = GetLastError();
     *exists = false;
-    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
+    return *code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND;
+}
+
+// The target's folder, with its separator: everything up to the last slash, backslash or drive
+// colon, or nothing for a bare name.
+std::string FolderOf(const std::string& path) {
+    const size_t end = path.find_last_of("\\/:");
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+// A new file with a name of seven characters in the target's folder. The target's own name may
+// already reach the path length limit, so nothing is added to it; a taken name moves on to the
+// next number.
+HANDLE CreateTempBeside(const char* path, std::string* temp) {
+    const std::string folder = FolderOf(path);
+    // Each call starts at a number of its own, so a batch's threads staging in one folder do
+    // not walk the same taken names.
+    static volatile LONG calls = 0;
+    const unsigned start = GetCurrentProcessId() * 2654435761u +
+                           static_cast<unsigned>(InterlockedIncrement(&calls)) * 101u;
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        char name[16];
+        std::snprintf(name, sizeof name, "~vm%04x", (start + attempt) & 0xFFFFu);
+        *temp = folder + name;
+        HANDLE file = CreateFileA(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileError* error) {
+bool PlatformReadWholeFileInto(const char* path, size_t maxLength, uint8_t** block,
+                               size_t* capacity, size_t* length, FileFailure* failure) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return SetError(error, FileError::kCannotOpen);
+        return Refuse(failure, FileError::kCannotOpen, GetLastError());
     }
     DWORD high = 0;
     const DWORD low = GetFileSize(file, &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
         CloseHandle(file);
-        return SetError(error, FileError::kCannotOpen);
+        return Refuse(failure, FileError::kCannotOpen);
     }
     const uint64_t size64 = (uint64_t{high} << 32) | low;
     if (size64 > maxLength) {
         CloseHandle(file);
-        return SetError(error, FileError::kTooLarge);
+        return Refuse(failure, FileError::kTooLarge);
     }
     const size_t size = static_cast<size_t>(size64);
-    auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    if (*block == nullptr || size > *capacity) {
+        PlatformFree(*block);
+        *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+        *capacity = *block == nullptr ? 0 : size;
+    }
+    uint8_t* buffer = *block;
     if (buffer == nullptr) {
         CloseHandle(file);
-        return SetError(error, FileError::kTooLarge);
+        return Refuse(failure, FileError::kTooLarge);
     }
     // What counts is the bytes that actually arrived; a short read is judged by the decoder.
     size_t got = 0;
@@ -97,70 +155,83 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
         got += n;
     }
     CloseHandle(file);
-    *data = buffer;
     *length = got;
     return true;
 }
 
-bool PlatformStageWholeFile(const char* path, uint8_t* data, size_t length, StagedFile* staged,
-                            FileError* error) {
+bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
+                            StagedFile* staged, FileFailure* failure) {
     bool replacing = false;
-    if (!TargetIsWritable(path, &replacing)) {
-        return SetError(error, FileError::kCannotWrite);
+    DWORD code = NO_ERROR;
+    if (!TargetIsWritable(path, &replacing, &code)) {
+        return Refuse(failure, FileError::kCannotWrite, code);
     }
-    // The new file is written beside the target, in the same folder, so the final move is a
-    // rename on one volume and never a copy.
+    // The new file is written in the target's folder, so the final move is a rename on one
+    // volume and never a copy.
     std::string temp;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".~%lu-%u.tmp", GetCurrentProcessId(), attempt);
-        temp = std::string(path) + suffix;
-        file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
+    HANDLE file = CreateTempBeside(path, &temp);
     if (file == INVALID_HANDLE_VALUE) {
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, GetLastError());
     }
     if (!WriteAll(file, data, length)) {
+        code = GetLastError();
         CloseHandle(file);
         DeleteFileA(temp.c_str());
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, code);
     }
     *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing};
     return true;
 }
 
-void PlatformCommitStaged(StagedFile* files, size_t count, bool* committed) {
+void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures) {
     // Replacing a file, the new one must be on the disk before the move takes the old one away,
     // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
     // made to wait for the disk. The flushes of a group run back to back, before any move.
+    std::vector<DWORD> codes(count, NO_ERROR);
     for (size_t i = 0; i < count; ++i) {
         HANDLE file = reinterpret_cast<HANDLE>(files[i].handle);
-        const bool written = !files[i].replacing || FlushFileBuffers(file) != 0;
-        committed[i] = CloseHandle(file) != 0 && written;
         files[i].handle = -1;
+        if (files[i].replacing && !FlushFileBuffers(file)) {
+            codes[i] = GetLastError();
+        }
+        if (!CloseHandle(file) && codes[i] == NO_ERROR) {
+            codes[i] = GetLastError();
+        }
     }
     for (size_t i = 0; i < count; ++i) {
         const StagedFile& f = files[i];
-        committed[i] =
-            committed[i] && MoveFileExA(f.temp.c_str(), f.target.c_str(),
-                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        if (!committed[i]) {
+        if (codes[i] == NO_ERROR &&
+            !MoveFileExA(f.temp.c_str(), f.target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            codes[i] = GetLastError();
+        }
+        if (codes[i] != NO_ERROR) {
             DeleteFileA(f.temp.c_str());
+            Refuse(&failures[i], FileError::kCannotWrite, codes[i]);
+        } else {
+            failures[i] = FileFailure();
         }
     }
 }
 
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
-    StagedFile staged;
-    if (!PlatformStageWholeFile(path, data, length, &staged, error)) {
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
+                           FileFailure* failure) {
+    uint8_t* block = nullptr;
+    size_t capacity = 0;
+    if (!PlatformReadWholeFileInto(path, maxLength, &block, &capacity, length, failure)) {
+        PlatformFree(block);
         return false;
     }
-    bool committed = false;
+    *data = block;
+    return true;
+}
+
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
+    StagedFile staged;
+    if (!PlatformStageWholeFile(path, data, length, &staged, failure)) {
+        return false;
+    }
+    FileFailure committed;
     PlatformCommitStaged(&staged, 1, &committed);
-    return committed || SetError(error, FileError::kCannotWrite);
+    return Tell(failure, committed, committed.error == FileError::kNone);
 }
