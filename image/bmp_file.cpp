@@ -225,8 +225,8 @@ bool Load(PixelImage& image, const char* path, BmpBuffer& buffer, bool ownBuffer
     }
     size_t length = 0;
     FileFailure failure;
-    if (!PlatformReadWholeFileInto(path, INT32_MAX, &buffer.block, &buffer.capacity, &length,
-                                   &failure)) {
+    if (!PlatformReadWholeFile(path, INT32_MAX, &buffer.block, &buffer.capacity, &length,
+                               &failure)) {
         Tell(reason, failure.reason);
         return Tell(error, failure.error == FileError::kTooLarge ? BmpError::kTooLarge
                                                                  : BmpError::kCannotOpen);

@@ -33,16 +33,13 @@ struct FileFailure {
     SystemReason reason = SystemReason::kNone;
 };
 
-// Reads the whole file into one block from PlatformAllocZeroed. On success *data holds
-// *length bytes (the bytes actually read) and the caller frees it with PlatformFree.
-// Files longer than maxLength are refused with kTooLarge before anything is allocated.
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileFailure* failure);
-// The same, into a block kept across many reads: *block (null at first) is used while the file
-// fits its *capacity bytes and is otherwise replaced by one that fits. A failed read leaves a
-// block to be freed all the same; the caller frees the last one with PlatformFree.
-bool PlatformReadWholeFileInto(const char* path, size_t maxLength, uint8_t** block,
-                               size_t* capacity, size_t* length, FileFailure* failure);
+// Reads the whole file into a block from PlatformAllocZeroed that may serve many reads:
+// *block (null at first) is used while the file fits its *capacity bytes and is otherwise
+// replaced by one that fits. On success *length bytes (the bytes actually read) are in it. Files
+// longer than maxLength are refused with kTooLarge before anything is allocated. Whatever the
+// outcome, the caller frees the last block with PlatformFree.
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure);
 
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
 // so a failure at any point leaves any earlier file at that path exactly as it was. The new file

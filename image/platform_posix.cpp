@@ -117,8 +117,8 @@ bool Stage(const char* path, const uint8_t* data, size_t length, uint8_t* spent,
 
 }  // namespace
 
-bool PlatformReadWholeFileInto(const char* path, size_t maxLength, uint8_t** block,
-                               size_t* capacity, size_t* length, FileFailure* failure) {
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return Refuse(failure, FileError::kCannotOpen, errno);
@@ -221,18 +221,6 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
-}
-
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileFailure* failure) {
-    uint8_t* block = nullptr;
-    size_t capacity = 0;
-    if (!PlatformReadWholeFileInto(path, maxLength, &block, &capacity, length, failure)) {
-        PlatformFree(block);
-        return false;
-    }
-    *data = block;
-    return true;
 }
 
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {

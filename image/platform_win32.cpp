@@ -114,8 +114,8 @@ HANDLE CreateTempBeside(const char* path, std::string* temp) {
 
 }  // namespace
 
-bool PlatformReadWholeFileInto(const char* path, size_t maxLength, uint8_t** block,
-                               size_t* capacity, size_t* length, FileFailure* failure) {
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -212,18 +212,6 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
-}
-
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileFailure* failure) {
-    uint8_t* block = nullptr;
-    size_t capacity = 0;
-    if (!PlatformReadWholeFileInto(path, maxLength, &block, &capacity, length, failure)) {
-        PlatformFree(block);
-        return false;
-    }
-    *data = block;
-    return true;
 }
 
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
