@@ -245,9 +245,10 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
             inPlace = true;
         } else if (arg == "--quiet" || arg == "-q") {
             plan->quiet = true;
-        } else if (arg == "-j" && i + 1 < argc) {
+        } else if ((arg == "-j" && i + 1 < argc) || arg.compare(0, 2, "-j") == 0) {
+            // -j N and -jN, as make and its kin take it.
             int32_t n = 0;
-            *problem = CheckInt("-j", argv[++i], 1, 1024, &n);
+            *problem = CheckInt("-j", arg == "-j" ? argv[++i] : argv[i] + 2, 1, 1024, &n);
             if (!problem->empty()) {
                 return false;
             }
@@ -351,23 +352,32 @@ class Batch {
             const Job& job = plan.jobs[i];
             BmpError why = BmpError::kNone;
             SystemReason reason = SystemReason::kNone;
-            if (!LoadBmpWith(image, job.in.c_str(), read, &why, &reason)) {
+            size_t length = 0;
+            if (!ReadBmpFile(job.in.c_str(), read, &length, &why, &reason)) {
                 Fail("cannot load " + job.in, DescribeBmpFailure(why, reason));
                 continue;
             }
-            AddToWholeImage(image, plan.settings);
-            size_t length = 0;
+            // A file in the form add writes needs no image: its bytes take the offsets as
+            // they lie. Any other goes the whole way, so the result is add's all the same.
+            const uint8_t* bytes = read.block;
+            if (!AddToSavedFormBmp(read.block, length, plan.settings)) {
+                if (!DecodeBmp(image, read.block, length, &why)) {
+                    Fail("cannot load " + job.in, DescribeBmpError(why));
+                    continue;
+                }
+                AddToWholeImage(image, plan.settings);
+                if (!EncodeBmp(image, encoded, &length, &why)) {
+                    Fail("cannot save " + job.out, DescribeBmpError(why));
+                    continue;
+                }
+                bytes = encoded.block;
+            }
             if (g_stop) {
                 break;
             }
-            if (!EncodeBmp(image, encoded, &length, &why)) {
-                Fail("cannot save " + job.out, DescribeBmpError(why));
-                continue;
-            }
             StagedFile staged;
             FileFailure failure;
-            if (!PlatformStageWholeFile(job.out.c_str(), encoded.block, length, &staged,
-                                        &failure)) {
+            if (!PlatformStageWholeFile(job.out.c_str(), bytes, length, &staged, &failure)) {
                 Fail("cannot save " + job.out,
                      DescribeBmpFailure(BmpError::kCannotWrite, failure.reason));
                 continue;

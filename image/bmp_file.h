@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "image/system_reason.h"
 
@@ -41,9 +42,16 @@ struct BmpBuffer {
 };
 void ReleaseBmpBuffer(BmpBuffer& buffer);
 
-// LoadBmp, reading the file into the buffer.
-bool LoadBmpWith(PixelImage& image, const char* path, BmpBuffer& buffer, BmpError* error,
+// The reading half of LoadBmp: the whole file into the buffer, *length bytes, with LoadBmp's
+// errors and reasons; DecodeBmp or AddToSavedFormBmp takes it from there.
+bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
                  SystemReason* reason);
+
+// When the file is exactly what SaveBmp writes for its size (the 54-byte header, zero fill
+// bytes, nothing after the rows), adds the offsets to its pixels where they lie and returns
+// true: the bytes are then what loading, AddToWholeImage and saving would give, at a fraction of
+// the cost. Any other file is left untouched, for the full road through an image.
+bool AddToSavedFormBmp(uint8_t* data, size_t length, const AdjustSettings& settings);
 
 // Decodes a whole BMP file held in memory; the file road above ends here.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
