@@ -43,11 +43,8 @@ if(EXISTS ${WORK}/bad.bmp)
   message(FATAL_ERROR "bad arguments wrote bad.bmp")
 endif()
 
-# "-" for IN and OUT: standard input to standard output, byte for byte what add writes to files.
-execute_process(COMMAND ${EMULATOR} ${CLI} add - - 10 -20 256 WORKING_DIRECTORY ${WORK}
-                INPUT_FILE ${WORK}/in_3x2.bmp OUTPUT_FILE ${WORK}/piped.bmp RESULT_VARIABLE rc)
+# "-" for IN and OUT: standard input to standard output, the bytes add writes to a file.
+execute_process(COMMAND ${EMULATOR} ${CLI} add - - 10 -20 256 INPUT_FILE ${DATA}/in_3x2.bmp
+                OUTPUT_FILE ${WORK}/piped.bmp COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/piped.bmp
-                        ${DATA}/in_3x2_plus_10_-20_256.bmp RESULT_VARIABLE differ)
-if(NOT rc STREQUAL 0 OR differ)
-  message(FATAL_ERROR "add - - exited ${rc} or wrote other bytes than add to a file")
-endif()
+                        ${DATA}/in_3x2_plus_10_-20_256.bmp COMMAND_ERROR_IS_FATAL ANY)
