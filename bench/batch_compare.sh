@@ -9,8 +9,8 @@
 # Environment: RUNS (default 5), FILES (default 200), SIZE (default 1024, square),
 # OFFSETS (default "37 -23 200"), JOBS (add-all's -j; default: every core),
 # INPLACE (1: also time add-all and the loop replacing the files in place, where each save
-# waits for the disk), VELMORA_BENCH_DIR (scratch folder, default /tmp),
-# MOGRIFY (ImageMagick's mogrify, Q16).
+# waits for the disk), J1 (1: also time add-all on one thread), VELMORA_BENCH_DIR (scratch
+# folder, default /tmp), MOGRIFY (ImageMagick's mogrify, Q16).
 # Exit status: 0 when the outputs agree, 1 when they differ, 2 when something is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -90,6 +90,8 @@ run_tool() {  # name, command...
 for ((i = 1; i <= runs; i++)); do
   run_tool add-all "$cli" add-all "$red" "$green" "$blue" --to "$work/out-add-all" "${jobs[@]}" \
     --quiet "$work"/in/*.bmp
+  [ "${J1:-0}" = 1 ] && run_tool add-all-j1 "$cli" add-all "$red" "$green" "$blue" \
+    --to "$work/out-add-all-j1" -j 1 --quiet "$work"/in/*.bmp
   run_tool loop bash -c 'loop_add "$work/out-loop"'
   run_tool mogrify "$mogrify" -path "$work/out-mogrify" -format bmp -define bmp:format=bmp3 \
     "${im_args[@]}" +channel -type TrueColor "$work"/in/*.bmp
@@ -114,7 +116,7 @@ def rows(path):
     return (w, h), [data[offset + r * stride: offset + r * stride + w * 3] for r in range(h)]
 names = sorted(os.listdir(f'{work}/in'))
 bad = 0
-for tool in [t for t in ('loop', 'mogrify', 'add-all-in-place', 'loop-in-place')
+for tool in [t for t in ('add-all-j1', 'loop', 'mogrify', 'add-all-in-place', 'loop-in-place')
              if os.path.isdir(f'{work}/out-{t}')]:
     differ = 0
     for name in names:
