@@ -238,7 +238,7 @@ TEST(CliBatchTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     for (auto f = toDir.begin() + 8; f != toDir.end(); ++f) {
         const Bytes want = ReadFileBytes(*f + "w");
         EXPECT_TRUE(ReadFileBytes(*f) == want &&
-                    ReadFileBytes(out + f->substr(f->rfind('/'))) == want)
+                    ReadFileBytes(out + f->substr(f->find_last_of("/\\"))) == want)
             << *f;
     }
     // Refusals: exit 2, the complaint and the pointer to the help, and no file touched.
