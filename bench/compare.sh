@@ -62,16 +62,7 @@ image = cv2.subtract(cv2.add(image, up), down)
 cv2.imwrite(dst, image)
 EOF
 
-# ImageMagick Q16 works in 0..65535: one 8-bit step is 257.
-im_args=()
-for pair in "R $red" "G $green" "B $blue"; do
-  read -r channel value <<<"$pair"
-  if [ "$value" -ge 0 ]; then
-    im_args+=(-channel "$channel" -evaluate add $((value * 257)))
-  else
-    im_args+=(-channel "$channel" -evaluate subtract $((-value * 257)))
-  fi
-done
+. bench/offsets.sh
 
 # Each tool writes a new file: its last output is removed first, untimed, and with it any of its
 # pages still waiting for the disk, so no tool's writing lands on the next one's time. Runs

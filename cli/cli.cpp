@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
+#include "cli/batch.h"
 #include "image/bmp_file.h"
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
@@ -21,9 +23,12 @@ const char kUsage[] =
     "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"
     "  velmora-cli copy IN.bmp                                   put IN on the clipboard\n"
     "  velmora-cli paste OUT.bmp                                 save the clipboard's bitmap\n"
+    "  velmora-cli add-all R G B --to DIR | --in-place [-j N] [--quiet] FILE...\n"
+    "                                  add R G B to many files, on every core (-j: threads)\n"
     "  velmora-cli --help | --version\n"
     "R, G and B are -256..256, PEN is 1..16; each channel is clamped to 0..255 after every\n"
-    "addition. OUT may be IN; a failed save leaves any old OUT as it was.\n";
+    "addition. OUT may be IN; a failed save leaves any old OUT as it was. IN or OUT \"-\" is\n"
+    "standard input or output.\n";
 
 const char kVersion[] = "Velmora 05";
 
@@ -31,6 +36,8 @@ struct Point {
     int32_t x;
     int32_t y;
 };
+
+}  // namespace
 
 // Whole-string decimal integer in [lo, hi]; anything else, blanks included, is refused.
 bool ParseInt(const char* text, int64_t lo, int64_t hi, int32_t* value) {
@@ -46,19 +53,6 @@ bool ParseInt(const char* text, int64_t lo, int64_t hi, int32_t* value) {
     *value = static_cast<int32_t>(v);
     return true;
 }
-
-bool ParsePoint(const char* text, Point* point) {
-    const char* comma = std::strchr(text, ',');
-    if (comma == nullptr) {
-        return false;
-    }
-    const std::string x(text, comma);
-    return ParseInt(x.c_str(), INT32_MIN, INT32_MAX, &point->x) &&
-           ParseInt(comma + 1, INT32_MIN, INT32_MAX, &point->y);
-}
-
-// What is wrong with the arguments, one line for standard error; empty while nothing is.
-using Complaint = std::string;
 
 Complaint CheckInt(const char* name, const char* text, int32_t lo, int32_t hi, int32_t* value) {
     if (ParseInt(text, lo, hi, value)) {
@@ -77,6 +71,23 @@ Complaint CheckOffsets(const char* const* args, AdjustSettings* settings) {
         complaint = CheckInt("B", args[2], -256, 256, &settings->blue);
     }
     return complaint;
+}
+
+int WrongArguments(const Complaint& complaint, std::FILE* err) {
+    std::fprintf(err, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", complaint.c_str());
+    return kExitUsage;
+}
+
+namespace {
+
+bool ParsePoint(const char* text, Point* point) {
+    const char* comma = std::strchr(text, ',');
+    if (comma == nullptr) {
+        return false;
+    }
+    const std::string x(text, comma);
+    return ParseInt(x.c_str(), INT32_MIN, INT32_MAX, &point->x) &&
+           ParseInt(comma + 1, INT32_MIN, INT32_MAX, &point->y);
 }
 
 // The arguments each command takes after its name, as the usage spells them; a command is
@@ -103,15 +114,10 @@ Complaint CheckCount(const std::string& command, int argc) {
     return command + " is not a command";
 }
 
-int WrongArguments(const Complaint& complaint, std::FILE* err) {
-    std::fprintf(err, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", complaint.c_str());
-    return kExitUsage;
-}
-
 bool Load(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (LoadBmp(g_image, path, &why, &reason)) {
+    if (LoadBmpOrStdin(g_image, path, &why, &reason)) {
         return true;
     }
     std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path, DescribeBmpFailure(why, reason));
@@ -121,7 +127,7 @@ bool Load(const char* path, std::FILE* err) {
 int Save(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (SaveBmp(g_image, path, &why, &reason)) {
+    if (SaveBmpOrStdout(g_image, path, &why, &reason)) {
         return kExitOk;
     }
     std::fprintf(err, "velmora-cli: cannot save %s: %s\n", path, DescribeBmpFailure(why, reason));
@@ -170,6 +176,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (command == "--version") {
         std::fprintf(out, "%s\n", kVersion);
         return kExitOk;
+    }
+    if (command == "add-all") {
+        return RunAddAll(argc, argv, out, err);
     }
     Complaint complaint = CheckCount(command, argc);
     if (!complaint.empty()) {

@@ -1,9 +1,12 @@
 // Hostile BMP bytes through the in-memory decoder that every file load ends in.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "image/bmp_file.h"
+#include "image/pixel_addition.h"
 
 namespace {
 
@@ -53,6 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(px[0] == row[3 * x] && px[1] == row[3 * x + 1] && px[2] == row[3 * x + 2]);
             FUZZ_CHECK(px[3] == 0);
         }
+    }
+
+    // Where the bytes take the offsets in place, they must end as the road through the image
+    // would write them.
+    std::vector<uint8_t> bytes(data, data + size);
+    const AdjustSettings settings{int32_t(size % 513) - 256, 100, -37, 1};
+    if (AddToSavedFormBmp(bytes.data(), size, settings)) {
+        AddToWholeImage(image, settings);
+        BmpBuffer encoded;
+        size_t length = 0;
+        FUZZ_CHECK(EncodeBmp(image, encoded, &length) && length == size &&
+                   std::memcmp(encoded.block, bytes.data(), size) == 0);
+        ReleaseBmpBuffer(encoded);
     }
     return 0;
 }

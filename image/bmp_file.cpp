@@ -5,6 +5,7 @@
 
 #include "image/bmp_file_internal.h"
 #include "image/byte_order.h"
+#include "image/pixel_addition.h"
 #include "image/platform.h"
 #include "image/simd.h"
 #include "image/tell.h"
@@ -14,6 +15,16 @@ namespace {
 // The fixed layout of what SaveBmp writes: a 14-byte file header and a 40-byte info header.
 constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kWrittenHeaderSize = kFileHeaderSize + kInfoHeaderSize;  // 54
+// The 54 bytes SaveBmp puts before the pixel rows; every byte is written, the reserved words
+// too, so a buffer that held another file gets no stale byte from it.
+void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, int64_t fileSize) {
+    std::memset(file, 0, kWrittenHeaderSize);
+    WriteLe16(file + 0, 0x4D42);                                      // magic "BM"
+    WriteLe32(file + 2, static_cast<uint32_t>(fileSize));             // file size
+    WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
+    WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
+}
+
 // The last field LoadBmp reads is bits per pixel at offsets 28-29, so 30 bytes hold them all.
 constexpr size_t kMinReadableLength = 30;
 
@@ -208,29 +219,65 @@ bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* 
     return Decode(image, data, length, error, nullptr);
 }
 
-bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
+void ReleaseBmpBuffer(BmpBuffer& buffer) {
+    PlatformFree(buffer.block);
+    buffer = BmpBuffer();
+}
+
+bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
+                 SystemReason* reason) {
     Tell(reason, SystemReason::kNone);
     if (path == nullptr) {
         return Tell(error, BmpError::kCannotOpen);
     }
-    uint8_t* data = nullptr;
-    size_t length = 0;
     FileFailure failure;
-    if (!PlatformReadWholeFile(path, INT32_MAX, &data, &length, &failure)) {
+    if (!PlatformReadWholeFile(path, INT32_MAX, &buffer.block, &buffer.capacity, length,
+                               &failure)) {
         Tell(reason, failure.reason);
         return Tell(error, failure.error == FileError::kTooLarge ? BmpError::kTooLarge
                                                                  : BmpError::kCannotOpen);
     }
-    const bool ok = Decode(image, data, length, error, data);
-    PlatformFree(data);
+    return Tell(error, BmpError::kNone, true);
+}
+
+bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
+    BmpBuffer buffer;
+    size_t length = 0;
+    // The buffer is the load's own, so it is given back band by band as it is decoded.
+    const bool ok = ReadBmpFile(path, buffer, &length, error, reason) &&
+                    Decode(image, buffer.block, length, error, buffer.block);
+    ReleaseBmpBuffer(buffer);
     return ok;
 }
 
-bool SaveBmp(const PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
-    Tell(reason, SystemReason::kNone);
-    if (path == nullptr) {
-        return Tell(error, BmpError::kCannotWrite);
+bool AddToSavedFormBmp(uint8_t* data, size_t length, const AdjustSettings& settings) {
+    BmpRows rows;
+    if (!CheckBmp(data, length, &rows, nullptr)) {
+        return false;
     }
+    const int64_t fileSize = int64_t{kWrittenHeaderSize} + int64_t(rows.stride) * rows.height;
+    uint8_t header[kWrittenHeaderSize];
+    WriteSavedHeader(header, rows.width, rows.height, fileSize);
+    if (static_cast<int64_t>(length) != fileSize ||
+        std::memcmp(data, header, kWrittenHeaderSize) != 0) {
+        return false;
+    }
+    const size_t pixelBytes = size_t(rows.width) * 3;
+    for (size_t at = kWrittenHeaderSize + pixelBytes; at < length; at += rows.stride) {
+        for (size_t fill = at; fill < at + rows.stride - pixelBytes; ++fill) {
+            if (data[fill] != 0) {
+                return false;
+            }
+        }
+    }
+    uint8_t* row = data + kWrittenHeaderSize;
+    for (int32_t r = 0; r < rows.height; ++r, row += rows.stride) {
+        AddToPackedPixels(row, size_t(rows.width), settings);
+    }
+    return true;
+}
+
+bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length, BmpError* error) {
     const int32_t width = image.GetWidth();
     const int32_t height = image.GetHeight();
     const int64_t stride = RowStride(width);
@@ -240,22 +287,42 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error, SystemR
     if (fileSize > INT32_MAX) {
         return Tell(error, BmpError::kTooLarge);
     }
-    auto* file = static_cast<uint8_t*>(AllocZeroed(static_cast<int32_t>(fileSize)));
-    if (file == nullptr) {
-        return Tell(error, BmpError::kTooLarge);
+    const size_t size = static_cast<size_t>(fileSize);
+    if (buffer.block == nullptr || size > buffer.capacity) {
+        ReleaseBmpBuffer(buffer);
+        buffer.block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+        if (buffer.block == nullptr) {
+            return Tell(error, BmpError::kTooLarge);
+        }
+        buffer.capacity = size;
     }
-    // The file header's reserved words stay 0 from the zero fill.
-    WriteLe16(file + 0, 0x4D42);                                      // magic "BM"
-    WriteLe32(file + 2, static_cast<uint32_t>(fileSize));             // file size
-    WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
-    WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
+    // A buffer that held another file has its bytes still in it: each row's fill bytes are
+    // written too, or the output would vary with what came before.
+    uint8_t* file = buffer.block;
+    WriteSavedHeader(file, width, height, fileSize);
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
     uint8_t* row = file + kWrittenHeaderSize;
     for (int32_t r = 0; r < height; ++r, row += stride) {
-        EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);  // fill bytes stay 0
+        EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);
+        std::memset(row + rowBytes, 0, static_cast<size_t>(stride) - rowBytes);
+    }
+    *length = size;
+    return Tell(error, BmpError::kNone, true);
+}
+
+bool SaveBmp(const PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
+    Tell(reason, SystemReason::kNone);
+    if (path == nullptr) {
+        return Tell(error, BmpError::kCannotWrite);
+    }
+    BmpBuffer buffer;
+    size_t length = 0;
+    if (!EncodeBmp(image, buffer, &length, error)) {
+        return false;
     }
     FileFailure failure;
-    const bool ok = PlatformWriteWholeFile(path, file, static_cast<size_t>(fileSize), &failure);
-    FreeBlock(file);
+    const bool ok = PlatformWriteWholeFile(path, buffer.block, length, &failure);
+    ReleaseBmpBuffer(buffer);
     Tell(reason, failure.reason);
     return Tell(error, ok ? BmpError::kNone : BmpError::kCannotWrite, ok);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "image/system_reason.h"
 
@@ -33,6 +34,25 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason);
 bool LoadBmp(PixelImage& image, const char* path, BmpError* error = nullptr,
              SystemReason* reason = nullptr);
 
+// A file-sized block kept by a caller that works through many files, so that no file costs a
+// fresh block from the system; it grows to the largest file seen. ReleaseBmpBuffer frees it.
+struct BmpBuffer {
+    uint8_t* block = nullptr;
+    size_t capacity = 0;
+};
+void ReleaseBmpBuffer(BmpBuffer& buffer);
+
+// The reading half of LoadBmp: the whole file into the buffer, *length bytes, with LoadBmp's
+// errors and reasons; DecodeBmp or AddToSavedFormBmp takes it from there.
+bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
+                 SystemReason* reason);
+
+// When the file is exactly what SaveBmp writes for its size (the 54-byte header, zero fill
+// bytes, nothing after the rows), adds the offsets to its pixels where they lie and returns
+// true: the bytes are then what loading, AddToWholeImage and saving would give, at a fraction of
+// the cost. Any other file is left untouched, for the full road through an image.
+bool AddToSavedFormBmp(uint8_t* data, size_t length, const AdjustSettings& settings);
+
 // Decodes a whole BMP file held in memory; the file road above ends here.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
 
@@ -40,3 +60,8 @@ bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* 
 // if any, survives every failure untouched. *reason as for LoadBmp.
 bool SaveBmp(const PixelImage& image, const char* path, BmpError* error = nullptr,
              SystemReason* reason = nullptr);
+
+// Builds in the buffer the whole file SaveBmp writes, *length bytes, for writers other than a
+// plain save (standard output, a batch's grouped saves).
+bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length,
+               BmpError* error = nullptr);

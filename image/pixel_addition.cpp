@@ -153,6 +153,38 @@ void AddToWholeImagePlain(PixelImage& image, const AdjustSettings& settings) {
     AddToRunPlain(image.RowPixels(0), count, tables);
 }
 
+void AddToPackedPixels(uint8_t* bytes, size_t count, const AdjustSettings& settings) {
+    if (AllZero(settings)) {
+        return;
+    }
+    const PixelOffsets offsets = MakeOffsets(settings);
+    size_t i = 0;
+#if VELMORA_SSE2
+    // Sixteen pixels fill three vectors exactly, so each vector's offsets repeat every round.
+    alignas(16) uint8_t add[48];
+    alignas(16) uint8_t subtract[48];
+    for (int b = 0; b < 48; ++b) {
+        add[b] = offsets.channel[b % 3].add;
+        subtract[b] = offsets.channel[b % 3].subtract;
+    }
+    const __m128i* a = reinterpret_cast<const __m128i*>(add);
+    const __m128i* s = reinterpret_cast<const __m128i*>(subtract);
+    const __m128i a0 = _mm_load_si128(a), a1 = _mm_load_si128(a + 1), a2 = _mm_load_si128(a + 2);
+    const __m128i s0 = _mm_load_si128(s), s1 = _mm_load_si128(s + 1), s2 = _mm_load_si128(s + 2);
+    for (; i + 16 <= count; i += 16, bytes += 48) {
+        __m128i* v = reinterpret_cast<__m128i*>(bytes);
+        _mm_storeu_si128(v, _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(v), a0), s0));
+        _mm_storeu_si128(v + 1, _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(v + 1), a1), s1));
+        _mm_storeu_si128(v + 2, _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(v + 2), a2), s2));
+    }
+#endif
+    for (; i < count; ++i, bytes += 3) {
+        bytes[0] = AddSaturated(bytes[0], offsets.channel[0]);
+        bytes[1] = AddSaturated(bytes[1], offsets.channel[1]);
+        bytes[2] = AddSaturated(bytes[2], offsets.channel[2]);
+    }
+}
+
 void AddToWholeImage(PixelImage& image, const AdjustSettings& settings) {
     const size_t count = PixelCount(image);
     if (count == 0 || AllZero(settings)) {

@@ -1,6 +1,7 @@
 // Pixel addition, the program's one job: signed offsets added to every pixel or to a square pen.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "image/pixel_image.h"
@@ -11,6 +12,10 @@ struct AdjustSettings {
     int32_t blue;
     int32_t penSize;
 };
+
+// Adds the offsets to count pixels of three bytes each (blue, green, red), as the rows of a
+// 24-bit BMP file hold them: each byte ends as it would through AddToPixel.
+void AddToPackedPixels(uint8_t* bytes, size_t count, const AdjustSettings& settings);
 
 // Adds the offsets to every pixel once. Gives the same pixels as AddToPixel on each pixel.
 void AddToWholeImage(PixelImage& image, const AdjustSettings& settings);

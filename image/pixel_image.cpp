@@ -54,6 +54,13 @@ bool PixelImage::Create(int32_t newWidth, int32_t newHeight) {
     if (size == 0) {
         return false;
     }
+    // A block of the same shape is cleared rather than replaced: a run over many files of one
+    // size then costs no mapping and no fresh pages per file.
+    if (block != nullptr && newWidth == width && newHeight == height) {
+        std::memset(block, 0, static_cast<size_t>(size));
+        WriteInfoHeader(header, width, -height, 32);
+        return true;
+    }
     // The new block comes first: if it cannot be had, the user's picture must survive.
     auto* newBlock = static_cast<uint8_t*>(AllocZeroed(size));
     if (newBlock == nullptr) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "image/system_reason.h"
 
@@ -32,11 +33,13 @@ struct FileFailure {
     SystemReason reason = SystemReason::kNone;
 };
 
-// Reads the whole file into one block from PlatformAllocZeroed. On success *data holds
-// *length bytes (the bytes actually read) and the caller frees it with PlatformFree.
-// Files longer than maxLength are refused with kTooLarge before anything is allocated.
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileFailure* failure);
+// Reads the whole file into a block from PlatformAllocZeroed that may serve many reads:
+// *block (null at first) is used while the file fits its *capacity bytes and is otherwise
+// replaced by one that fits. On success *length bytes (the bytes actually read) are in it. Files
+// longer than maxLength are refused with kTooLarge before anything is allocated. Whatever the
+// outcome, the caller frees the last block with PlatformFree.
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure);
 
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
 // so a failure at any point leaves any earlier file at that path exactly as it was. The new file
@@ -44,3 +47,21 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
 // from PlatformAllocZeroed, is spent by the write, as by PlatformDiscard: afterwards it is only
 // to be freed.
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure);
+
+// A batch's saves, in two steps, so that one wait for the disk can serve a whole group of them.
+// Staging writes the bytes to a new file in the target's folder, as PlatformWriteWholeFile does,
+// and keeps it open under its temporary name; the block is left as it was, for the next file.
+// Committing a group makes every staged file that replaces one reach the disk, in one flush
+// where the system has the means, and then moves each into its target's place. Each target is,
+// at every moment, either its old file or the new one, whole.
+struct StagedFile {
+    std::string target;
+    std::string temp;
+    intptr_t handle = -1;    // the open temporary file: a descriptor, or a HANDLE on Windows
+    bool replacing = false;  // a file was at the target, so the new one must be on the disk first
+};
+bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
+                            StagedFile* staged, FileFailure* failure);
+// failures[i] is kNone when files[i] is now in its target's place; one that is not has had its
+// temporary file removed and left its target as it was.
+void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "image/platform.h"
 #include "image/tell.h"
@@ -45,11 +46,11 @@ bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating =
 // start would only slow the write.
 constexpr size_t kWriteSlice = size_t{8} << 20;
 
-bool WriteAll(int fd, uint8_t* block, size_t length, bool flushing) {
+bool WriteAll(int fd, const uint8_t* data, size_t length, bool flushing, uint8_t* spent) {
     size_t done = 0;
     while (done < length) {
         const size_t chunk = length - done > kWriteSlice ? kWriteSlice : length - done;
-        const ssize_t n = write(fd, block + done, chunk);
+        const ssize_t n = write(fd, data + done, chunk);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -65,7 +66,7 @@ bool WriteAll(int fd, uint8_t* block, size_t length, bool flushing) {
         }
 #endif
         done += static_cast<size_t>(n);
-        PlatformDiscard(block, done);
+        PlatformDiscard(spent, done);
     }
     return true;
 }
@@ -77,10 +78,47 @@ std::string TempTemplate(const std::string& path) {
     return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".vmXXXXXX";
 }
 
+// The mode a new file gets. umask can only be read by setting it, and a batch saves from
+// several threads, so it is read once, before any of them can race to set and restore it.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        const mode_t m = umask(0);
+        umask(m);
+        return m;
+    }();
+    return mask;
+}
+
+// Writes a new file beside the target; spent, when given, is the block to give back as it goes.
+bool Stage(const char* path, const uint8_t* data, size_t length, uint8_t* spent, StagedFile* staged,
+           FileFailure* failure) {
+    struct stat old;
+    const bool exists = stat(path, &old) == 0;
+    // Creating over a file the user may not write must fail as a truncating create would.
+    if (exists && access(path, W_OK) != 0) {
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
+    }
+    // mkstemp tries further names itself when one is taken.
+    std::string temp = TempTemplate(path);
+    const int fd = mkstemp(&temp[0]);
+    if (fd < 0) {
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
+    }
+    const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~ProcessUmask();
+    if (fchmod(fd, mode) != 0 || !WriteAll(fd, data, length, exists, spent)) {
+        const int code = errno;
+        close(fd);
+        unlink(temp.c_str());
+        return Refuse(failure, FileError::kCannotWrite, code, true);
+    }
+    *staged = StagedFile{path, std::move(temp), fd, exists};
+    return true;
+}
+
 }  // namespace
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileFailure* failure) {
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return Refuse(failure, FileError::kCannotOpen, errno);
@@ -95,7 +133,12 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
         close(fd);
         return Refuse(failure, FileError::kTooLarge);
     }
-    auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    if (*block == nullptr || size > *capacity) {
+        PlatformFree(*block);
+        *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+        *capacity = *block == nullptr ? 0 : size;
+    }
+    uint8_t* buffer = *block;
     if (buffer == nullptr) {
         close(fd);
         return Refuse(failure, FileError::kTooLarge);
@@ -110,7 +153,6 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
         if (n < 0) {
             const int code = errno;
             close(fd);
-            PlatformFree(buffer);
             return Refuse(failure, FileError::kReadFailed, code);
         }
         if (n == 0) {
@@ -119,49 +161,74 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
         got += static_cast<size_t>(n);
     }
     close(fd);
-    *data = buffer;
     *length = got;
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
-    struct stat old;
-    const bool exists = stat(path, &old) == 0;
-    // Creating over a file the user may not write must fail as a truncating create would.
-    if (exists && access(path, W_OK) != 0) {
-        return Refuse(failure, FileError::kCannotWrite, errno, true);
-    }
-    // mkstemp tries further names itself when one is taken.
-    std::string temp = TempTemplate(path);
-    const int fd = mkstemp(&temp[0]);
-    if (fd < 0) {
-        return Refuse(failure, FileError::kCannotWrite, errno, true);
-    }
-    mode_t mode;
-    if (exists) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
+bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
+                            StagedFile* staged, FileFailure* failure) {
+    return Stage(path, data, length, nullptr, staged, failure);
+}
+
+void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures) {
     // Replacing a file, the new one must be on the disk before the rename takes the old one
     // away, or a crash in between could leave neither. A new name puts nothing at risk, so it is
-    // not made to wait for the disk.
-    bool ok =
-        fchmod(fd, mode) == 0 && WriteAll(fd, data, length, exists) && (!exists || fsync(fd) == 0);
-    int code = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        code = errno;
+    // not made to wait for the disk. Several replacements on one file system share one flush.
+    size_t replacing = 0;
+    int anyFd = -1;
+    bool oneDevice = true;
+    dev_t device = 0;
+    for (size_t i = 0; i < count; ++i) {
+        struct stat st;
+        if (!files[i].replacing) {
+            continue;
+        }
+        const int fd = static_cast<int>(files[i].handle);
+        if (fstat(fd, &st) != 0 || (replacing > 0 && st.st_dev != device)) {
+            oneDevice = false;
+        }
+        device = st.st_dev;
+        anyFd = fd;
+        ++replacing;
     }
-    if (ok && rename(temp.c_str(), path) != 0) {
-        ok = false;
-        code = errno;
+    bool groupFlushed = false;
+#ifdef __linux__
+    // syncfs reports a write-back error on the file system since Linux 5.8; should it fail,
+    // each file still gets its own fsync below.
+    groupFlushed = replacing > 1 && oneDevice && syncfs(anyFd) == 0;
+#else
+    (void)anyFd;
+    (void)oneDevice;
+#endif
+    for (size_t i = 0; i < count; ++i) {
+        StagedFile& f = files[i];
+        const int fd = static_cast<int>(f.handle);
+        f.handle = -1;
+        bool ok = !f.replacing || groupFlushed || fsync(fd) == 0;
+        int code = ok ? 0 : errno;
+        if (close(fd) != 0 && ok) {
+            ok = false;
+            code = errno;
+        }
+        if (ok && rename(f.temp.c_str(), f.target.c_str()) != 0) {
+            ok = false;
+            code = errno;
+        }
+        if (!ok) {
+            unlink(f.temp.c_str());
+            Refuse(&failures[i], FileError::kCannotWrite, code, true);
+        } else {
+            failures[i] = FileFailure();
+        }
     }
-    if (!ok) {
-        unlink(temp.c_str());
-        return Refuse(failure, FileError::kCannotWrite, code, true);
+}
+
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
+    StagedFile staged;
+    if (!Stage(path, data, length, data, &staged, failure)) {
+        return false;
     }
-    return true;
+    FileFailure committed;
+    PlatformCommitStaged(&staged, 1, &committed);
+    return Tell(failure, committed, committed.error == FileError::kNone);
 }

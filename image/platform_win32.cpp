@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "image/platform.h"
 #include "image/tell.h"
@@ -93,7 +94,11 @@ std::string FolderOf(const std::string& path) {
 // next number.
 HANDLE CreateTempBeside(const char* path, std::string* temp) {
     const std::string folder = FolderOf(path);
-    const unsigned start = GetCurrentProcessId() * 2654435761u;
+    // Each call starts at a number of its own, so a batch's threads staging in one folder do
+    // not walk the same taken names.
+    static volatile LONG calls = 0;
+    const unsigned start = GetCurrentProcessId() * 2654435761u +
+                           static_cast<unsigned>(InterlockedIncrement(&calls)) * 101u;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         char name[16];
         std::snprintf(name, sizeof name, "~vm%04x", (start + attempt) & 0xFFFFu);
@@ -109,8 +114,8 @@ HANDLE CreateTempBeside(const char* path, std::string* temp) {
 
 }  // namespace
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileFailure* failure) {
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -128,7 +133,12 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
         return Refuse(failure, FileError::kTooLarge);
     }
     const size_t size = static_cast<size_t>(size64);
-    auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    if (*block == nullptr || size > *capacity) {
+        PlatformFree(*block);
+        *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+        *capacity = *block == nullptr ? 0 : size;
+    }
+    uint8_t* buffer = *block;
     if (buffer == nullptr) {
         CloseHandle(file);
         return Refuse(failure, FileError::kTooLarge);
@@ -145,12 +155,12 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
         got += n;
     }
     CloseHandle(file);
-    *data = buffer;
     *length = got;
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
+bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
+                            StagedFile* staged, FileFailure* failure) {
     bool replacing = false;
     DWORD code = NO_ERROR;
     if (!TargetIsWritable(path, &replacing, &code)) {
@@ -163,23 +173,53 @@ bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, File
     if (file == INVALID_HANDLE_VALUE) {
         return Refuse(failure, FileError::kCannotWrite, GetLastError());
     }
-    // Replacing a file, the new one must be on the disk before the move takes the old one away,
-    // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
-    // made to wait for the disk.
-    bool ok = WriteAll(file, data, length) && (!replacing || FlushFileBuffers(file) != 0);
-    code = ok ? NO_ERROR : GetLastError();
-    if (!CloseHandle(file) && ok) {
-        ok = false;
+    if (!WriteAll(file, data, length)) {
         code = GetLastError();
-    }
-    if (ok &&
-        !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ok = false;
-        code = GetLastError();
-    }
-    if (!ok) {
+        CloseHandle(file);
         DeleteFileA(temp.c_str());
         return Refuse(failure, FileError::kCannotWrite, code);
     }
+    *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing};
     return true;
+}
+
+void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures) {
+    // Replacing a file, the new one must be on the disk before the move takes the old one away,
+    // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
+    // made to wait for the disk. The flushes of a group run back to back, before any move.
+    std::vector<DWORD> codes(count, NO_ERROR);
+    for (size_t i = 0; i < count; ++i) {
+        HANDLE file = reinterpret_cast<HANDLE>(files[i].handle);
+        files[i].handle = -1;
+        if (files[i].replacing && !FlushFileBuffers(file)) {
+            codes[i] = GetLastError();
+        }
+        if (!CloseHandle(file) && codes[i] == NO_ERROR) {
+            codes[i] = GetLastError();
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const StagedFile& f = files[i];
+        if (codes[i] == NO_ERROR &&
+            !MoveFileExA(f.temp.c_str(), f.target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            codes[i] = GetLastError();
+        }
+        if (codes[i] != NO_ERROR) {
+            DeleteFileA(f.temp.c_str());
+            Refuse(&failures[i], FileError::kCannotWrite, codes[i]);
+        } else {
+            failures[i] = FileFailure();
+        }
+    }
+}
+
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
+    StagedFile staged;
+    if (!PlatformStageWholeFile(path, data, length, &staged, failure)) {
+        return false;
+    }
+    FileFailure committed;
+    PlatformCommitStaged(&staged, 1, &committed);
+    return Tell(failure, committed, committed.error == FileError::kNone);
 }

@@ -208,3 +208,50 @@ TEST(CliTest, UnloadableInputExitsOneAndKeepsAnyOldOutput) {
         }
     }
 }
+
+// ---- add-all (batch work); the "-" pipe round trip is in run_cli_add.cmake ----
+
+// Outputs equal add's in a folder and in place; falling widths expose stale bytes in reused
+// buffers; odd files (a byte past the rows) go through an image, even ones take the in-place road.
+TEST(CliBatchTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
+    ScratchDir dir;
+    const std::string bad = dir.Path("bad.bmp"), out = dir.Path("out"), a = dir.Path("f0.bmp");
+    const std::string o0 = out + "/f0.bmp";
+    ASSERT_TRUE(std::filesystem::create_directory(out) && WriteFileBytes(bad, Bytes(40, 1)) &&
+                WriteFileBytes(out + "/bad.bmp", MakeBmp(2, 1)));
+    std::vector<std::string> toDir = {"add-all", "40", "-256", "7", "-j3", "--to", out, bad};
+    std::vector<std::string> inPlace = {"add-all", "40", "-256", "7", "--in-place", "-j", "1"};
+    for (int i = 0; i < 6; ++i) {
+        const std::string f = dir.Path("f" + std::to_string(i) + ".bmp");
+        Bytes bmp = MakeBmp(40 - 7 * i, 3);
+        bmp.resize(bmp.size() + i % 2, 9);
+        ASSERT_TRUE(WriteFileBytes(f, bmp) &&
+                    RunVelmora({"add", f, f + "w", "40", "-256", "7"}).code == 0);
+        toDir.push_back(f);
+        inPlace.push_back(f);
+    }
+    const CliRun run = RunVelmora(toDir);
+    EXPECT_TRUE(run.code == 1 && run.out == "6 done, 1 failed\n" && IsOneLine(run.err) &&
+                run.err.find(bad) != std::string::npos)
+        << run.err;
+    EXPECT_TRUE(ReadFileBytes(out + "/bad.bmp") == MakeBmp(2, 1) && RunVelmora(inPlace).code == 0);
+    for (auto f = toDir.begin() + 8; f != toDir.end(); ++f) {
+        const Bytes want = ReadFileBytes(*f + "w");
+        EXPECT_TRUE(ReadFileBytes(*f) == want &&
+                    ReadFileBytes(out + f->substr(f->find_last_of("/\\"))) == want)
+            << *f;
+    }
+    // Refusals: exit 2, the complaint and the pointer to the help, and no file touched.
+    const Bytes was = ReadFileBytes(a), wasOut = ReadFileBytes(o0);
+    for (const std::vector<std::string>& c : std::vector<std::vector<std::string>>{
+             {"--to", dir.Path("no"), a}, {"--to", a, a}, {"--to", out, a, o0}}) {
+        std::vector<std::string> args = {"add-all", "1", "2", "3"};
+        args.insert(args.end(), c.begin(), c.end());
+        const CliRun r = RunVelmora(args);
+        const size_t firstEnd = r.err.find('\n');  // the complaint, then only the pointer
+        EXPECT_TRUE(r.code == 2 && r.out.empty() && firstEnd != std::string::npos &&
+                    r.err.substr(firstEnd) == "\nTry 'velmora-cli --help'.\n")
+            << Join(args) << r.err;
+        EXPECT_TRUE(ReadFileBytes(a) == was && ReadFileBytes(o0) == wasOut);
+    }
+}

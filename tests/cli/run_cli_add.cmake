@@ -42,3 +42,9 @@ run_cli(2 add in_3x2.bmp bad.bmp 257 0 0)
 if(EXISTS ${WORK}/bad.bmp)
   message(FATAL_ERROR "bad arguments wrote bad.bmp")
 endif()
+
+# "-" for IN and OUT: standard input to standard output, the bytes add writes to a file.
+execute_process(COMMAND ${EMULATOR} ${CLI} add - - 10 -20 256 INPUT_FILE ${DATA}/in_3x2.bmp
+                OUTPUT_FILE ${WORK}/piped.bmp COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/piped.bmp
+                        ${DATA}/in_3x2_plus_10_-20_256.bmp COMMAND_ERROR_IS_FATAL ANY)
