@@ -41,7 +41,10 @@ build_and_test() {
   echo "=== $preset: configure and build in $dir"
   if cmake --preset "$preset" -B "$dir" >"$log" 2>&1 && cmake --build "$dir" -j "$jobs" >>"$log" 2>&1; then
     echo "=== $preset: tests"
-    ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 2>&1 | tee "$log"
+    # Programs under Wine print code page 932; the log reads as UTF-8 like the rest.
+    local text=(cat)
+    [ "$preset" != windows ] || text=(iconv -c -f CP932 -t UTF-8)
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 2>&1 | "${text[@]}" | tee "$log"
   else
     tail -n 60 "$log"
     echo "=== $preset: build failed"
