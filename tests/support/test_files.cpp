@@ -1,29 +1,19 @@
 #include "tests/support/test_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-#include <utility>
-
-#ifdef _WIN32
-#include <process.h>
-#define VELMORA_PROCESS_ID _getpid
-#else
-#include <unistd.h>
-#define VELMORA_PROCESS_ID getpid
-#endif
 
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    fs::path dir =
-        fs::temp_directory_path() / ("velmora-test-" + std::to_string(VELMORA_PROCESS_ID()) + "-" +
-                                     std::to_string(stamp) + "-" + std::to_string(counter++));
+    const fs::path dir = fs::temp_directory_path() / ("velmora-test-" + std::to_string(stamp) +
+                                                      "-" + std::to_string(counter++));
     fs::create_directories(dir);
     root = dir.string();
 }
@@ -40,8 +30,7 @@ std::string ScratchDir::Path(const std::string& name) const {
 
 bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return static_cast<bool>(out);
 }
 
@@ -58,63 +47,71 @@ bool FileExists(const std::string& path) {
     return fs::exists(path, ec);
 }
 
+uint32_t GetLe32(const Bytes& b, size_t offset) {
+    return b[offset] | b[offset + 1] << 8 | b[offset + 2] << 16 | uint32_t{b[offset + 3]} << 24;
+}
+
 void PutLe32(Bytes& b, size_t offset, uint32_t v) {
     for (int i = 0; i < 4; ++i) {
-        b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+        b[offset + i] = uint8_t(v >> (8 * i));
     }
-}
-
-void PutLe16(Bytes& b, size_t offset, uint16_t v) {
-    b[offset] = static_cast<uint8_t>(v);
-    b[offset + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-uint32_t GetLe32(const Bytes& b, size_t offset) {
-    return uint32_t{b[offset]} | uint32_t{b[offset + 1]} << 8 | uint32_t{b[offset + 2]} << 16 |
-           uint32_t{b[offset + 3]} << 24;
-}
-
-Bytes Altered(Bytes file, size_t at, int bits, uint32_t value) {
-    if (bits == 0) {
-        file.resize(at);
-    } else if (bits == 16) {
-        PutLe16(file, at, static_cast<uint16_t>(value));
-    } else {
-        PutLe32(file, at, value);
-    }
-    return file;
 }
 
 void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
-    rgb[0] = static_cast<uint8_t>(17 * x + 3 * y + 1);
-    rgb[1] = static_cast<uint8_t>(5 * x + 29 * y + 2);
-    rgb[2] = static_cast<uint8_t>(11 * x + 7 * y + 3);
+    rgb[0] = uint8_t(17 * x + 3 * y + 1);
+    rgb[1] = uint8_t(5 * x + 29 * y + 2);
+    rgb[2] = uint8_t(11 * x + 7 * y + 3);
 }
 
-Bytes MakeBmp(int32_t width, int32_t height) {
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
-    Bytes b(54 + stride * static_cast<size_t>(height), 0);
-    b[0] = 'B';
-    b[1] = 'M';
-    PutLe32(b, 2, static_cast<uint32_t>(b.size()));
-    PutLe32(b, 10, 54);
-    PutLe32(b, 14, 40);
-    PutLe32(b, 18, static_cast<uint32_t>(width));
-    PutLe32(b, 22, static_cast<uint32_t>(height));
-    PutLe16(b, 26, 1);
-    PutLe16(b, 28, 24);
-    for (int32_t r = 0; r < height; ++r) {
-        uint8_t* row = &b[54 + static_cast<size_t>(r) * stride];
-        for (size_t i = static_cast<size_t>(width) * 3; i < stride; ++i) {
-            row[i] = 0xEE;
-        }
+namespace {
+
+// Bottom-up rows of `bytes` bytes a pixel (blue, green, red, fourth) after `offset` bytes.
+Bytes MakeRows(int32_t width, int32_t height, int bytes, size_t offset, uint8_t fill) {
+    const size_t stride = (size_t(width) * bytes + 3) / 4 * 4;
+    Bytes b(offset + stride * height, fill);
+    for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
             uint8_t rgb[3];
-            ColourAt(x, height - 1 - r, rgb);
-            row[3 * x + 0] = rgb[2];
-            row[3 * x + 1] = rgb[1];
-            row[3 * x + 2] = rgb[0];
+            ColourAt(x, y, rgb);
+            const uint8_t px[4] = {rgb[2], rgb[1], rgb[0], uint8_t(0x80 | (x * 8 + y))};
+            std::copy(px, px + bytes, &b[offset + (height - 1 - y) * stride + x * bytes]);
         }
+    }
+    return b;
+}
+
+}  // namespace
+
+Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill) {
+    Bytes b = MakeRows(width, height, 3, 54, fill);
+    std::fill(b.begin(), b.begin() + 54, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    const uint32_t fields[][2] = {
+        {2, uint32_t(b.size())}, {10, 54}, {14, 40}, {18, uint32_t(width)},
+        {22, uint32_t(height)},  {26, 1},  {28, 24}};
+    for (const auto& f : fields) {
+        PutLe32(b, f[0], f[1]);
+    }
+    return b;
+}
+
+Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
+              uint32_t compression, uint8_t fill) {
+    const bool masks = bits == 32 && headerSize == 40 && compression == 3;
+    Bytes b = MakeRows(width, height, bits / 8, headerSize + (masks ? 12 : 0), fill);
+    std::fill(b.begin(), b.begin() + headerSize, 0xDD);
+    std::fill(b.begin(), b.begin() + 40, 0);
+    const uint32_t fields[][2] = {{0, headerSize},
+                                  {4, uint32_t(width)},
+                                  {8, uint32_t(height)},
+                                  {12, 1u | bits << 16},
+                                  {16, compression}};
+    for (const auto& f : fields) {
+        PutLe32(b, f[0], f[1]);
+    }
+    for (uint32_t i = 0; masks && i < 3; ++i) {
+        PutLe32(b, headerSize + 4 * i, 0xFF0000u >> (8 * i));
     }
     return b;
 }
@@ -131,64 +128,97 @@ void FillPattern(PixelImage& image) {
     }
 }
 
-uint8_t FourthByte(const PixelImage& image, int32_t x, int32_t y) {
-    return image.RowPixels(y)[static_cast<size_t>(x) * kBytesPerPixel + 3];
-}
-
-void SetFourthByte(PixelImage& image, int32_t x, int32_t y, uint8_t value) {
-    image.RowPixels(y)[static_cast<size_t>(x) * kBytesPerPixel + 3] = value;
-}
-
-void MarkFourthBytes(PixelImage& image) {
-    for (int32_t y = 0; y < image.GetHeight(); ++y) {
-        for (int32_t x = 0; x < image.GetWidth(); ++x) {
-            SetFourthByte(image, x, y, static_cast<uint8_t>(0x80 | ((x * 7 + y * 13) & 0x7F)));
+void Scramble(PixelImage& image, uint32_t seed) {
+    uint8_t* p = image.RowPixels(0);
+    for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight(); ++i) {
+        for (uint32_t c = 0; c < 4; ++c) {
+            p[4 * i + c] = uint8_t(i * (2 * c + 1) * 37 + seed * (c + 3));
         }
     }
 }
 
-ImageSnapshot Snapshot(const PixelImage& image) {
-    ImageSnapshot s;
-    s.width = image.GetWidth();
-    s.height = image.GetHeight();
+Picture Capture(const PixelImage& image) {
+    Picture p{image.GetWidth(), image.GetHeight(), {}};
     if (image.GetHeader() != nullptr) {
-        s.header.assign(image.GetHeader(), image.GetHeader() + kInfoHeaderSize);
+        p.block.assign(image.GetHeader(), image.GetPixels() + size_t(p.width) * p.height * 4);
     }
-    if (image.GetPixels() != nullptr) {
-        const size_t n =
-            static_cast<size_t>(s.width) * static_cast<size_t>(s.height) * kBytesPerPixel;
-        s.pixels.assign(image.GetPixels(), image.GetPixels() + n);
-    }
-    return s;
+    return p;
 }
 
-// tmpfile() is not used: the Windows C runtime makes its files in the drive's root under names
-// that other test processes running at the same moment can take, and then it returns null.
-CliRun RunCapturing(CliEntry entry, const std::vector<std::string>& args) {
-    std::vector<const char*> argv{"velmora-cli"};
-    for (const std::string& a : args) {
-        argv.push_back(a.c_str());
+Picture Blank(int32_t width, int32_t height) {
+    Picture p{width, height, Bytes(40 + size_t(width) * height * 4, 0)};
+    const uint32_t fields[][2] = {
+        {0, 40}, {4, uint32_t(width)}, {8, uint32_t(-height)}, {12, 1u | 32u << 16}};
+    for (const auto& f : fields) {
+        PutLe32(p.block, f[0], f[1]);
     }
-    argv.push_back(nullptr);
-    CliRun run;
-    ScratchDir streams;
-    std::FILE* out = std::fopen(streams.Path("stdout").c_str(), "w+b");
-    std::FILE* err = std::fopen(streams.Path("stderr").c_str(), "w+b");
-    if (out != nullptr && err != nullptr) {
-        run.code = entry(static_cast<int>(argv.size() - 1), argv.data(), out, err);
-    }
-    for (std::FILE* f : {out, err}) {
-        if (f != nullptr) {
-            std::fclose(f);
+    return p;
+}
+
+namespace {
+
+// Rows bottom up from `offset`, `stride` bytes apart, `bytes` bytes a pixel.
+void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int bytes, Picture* out) {
+    for (int32_t y = 0; y < out->height; ++y) {
+        for (int32_t x = 0; x < out->width; ++x) {
+            const uint8_t* px = &in[offset + (out->height - 1 - y) * stride + uint64_t(x) * bytes];
+            std::copy(px, px + bytes, out->At(x, y));
         }
     }
-    for (auto [name, text] : {std::pair{"stdout", &run.out}, std::pair{"stderr", &run.err}}) {
-        const Bytes bytes = ReadFileBytes(streams.Path(name));
-        for (uint8_t b : bytes) {
-            if (b != '\r') {
-                text->push_back(static_cast<char>(b));
-            }
+}
+
+}  // namespace
+
+BmpError ModelBmp(const Bytes& f, Picture* out) {
+    if (f.size() < 30 || (f[28] | f[29] << 8) != 24) {
+        return BmpError::kNotBmp24;
+    }
+    const int64_t width = int32_t(GetLe32(f, 18)), height = int32_t(GetLe32(f, 22));
+    if (width < 1 || height < 1) {
+        return BmpError::kBadSize;
+    }
+    const uint64_t offset = GetLe32(f, 10), stride = (width * 3 + 3) / 4 * 4;
+    if (offset + stride * height > f.size()) {
+        return BmpError::kTruncated;
+    }
+    *out = Blank(int32_t(width), int32_t(height));
+    ModelRows(f, offset, stride, 3, out);
+    return BmpError::kNone;
+}
+
+bool ModelDib(const Bytes& b, Picture* out) {
+    if (b.size() < 40) {
+        return false;
+    }
+    const int bits = b[14] | b[15] << 8;
+    const int64_t width = int32_t(GetLe32(b, 4)), height = int32_t(GetLe32(b, 8));
+    const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
+    const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0);
+    const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;
+    if ((bits != 24 && bits != 32) || width < 1 || height < 1 ||
+        offset + stride * height > b.size()) {
+        return false;
+    }
+    *out = Blank(int32_t(width), int32_t(height));
+    ModelRows(b, offset, stride, bits / 8, out);
+    return true;
+}
+
+void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s) {
+    if (x < 0 || y < 0 || x >= p.width || y >= p.height) {
+        return;
+    }
+    const int64_t offsets[3] = {s.blue, s.green, s.red};
+    for (int c = 0; c < 3; ++c) {
+        p.At(x, y)[c] = uint8_t(std::clamp<int64_t>(p.At(x, y)[c] + offsets[c], 0, 255));
+    }
+}
+
+void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y) {
+    const int64_t n = s.penSize, left = int64_t{x} - n / 2, top = int64_t{y} - n / 2;
+    for (int64_t row = top; row < top + n; ++row) {
+        for (int64_t column = left; column < left + n; ++column) {
+            ModelAdd(p, column, row, s);
         }
     }
-    return run;
 }

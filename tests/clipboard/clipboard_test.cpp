@@ -1,0 +1,153 @@
+// The clipboard block against the model, and copy and paste through the seam: the system
+// clipboard on Windows, the in-process stand-in elsewhere, where its faults can be made to happen.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "image/clipboard_dib.h"
+#include "image/platform_clipboard.h"
+#include "tests/support/test_files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "image/platform_clipboard_standin.h"
+#endif
+
+namespace {
+
+// Reads the block from a heap copy of exactly its length into a scrambled image, or when `place`
+// puts it on the clipboard and pastes it, and holds the outcome against the model.
+void ExpectLikeModel(const Bytes& block, bool place = false) {
+    Picture want;
+    const bool accepted = ModelDib(block, &want);
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[block.size() + 1]);
+    std::copy(block.begin(), block.end(), exact.get());
+    ScopedImage s;
+    Scramble(s.image, 9);
+    const Picture before = Capture(s.image);
+    if (place) {
+        ClipboardBlock h = PlatformAllocMovable(block.size());
+        std::memcpy(PlatformLockMovable(h), block.data(), block.size());
+        PlatformUnlockMovable(h);
+        ASSERT_TRUE(PlatformOpenClipboard() && PlatformEmptyClipboard() &&
+                    PlatformSetClipboardDib(h));
+        PlatformCloseClipboard();
+    }
+    const bool read =
+        place ? PasteFromClipboard(s.image) : ReadDibBlock(s.image, exact.get(), block.size());
+    EXPECT_EQ(read, accepted) << block.size() << " bytes";
+    EXPECT_TRUE(Capture(s.image) == (read ? want : before));
+}
+
+}  // namespace
+
+TEST(ClipboardTest, ReadsWhatTheModelAcceptsAndNothingElse) {
+    for (int32_t width : {1, 2, 3, 4, 5}) {
+        ExpectLikeModel(MakeDib(width, 2, 24));
+        ExpectLikeModel(MakeDib(width, 2, 32), true);
+        ExpectLikeModel(MakeDib(width, 2, 32, 40, 3));
+        ExpectLikeModel(MakeDib(width, 2, 32, 52, 3));
+        ExpectLikeModel(MakeDib(width, 2, 24, 124), true);
+    }
+    const Bytes small = MakeDib(3, 2, 24);
+    for (size_t length = 0; length < small.size(); ++length) {
+        ExpectLikeModel(Bytes(small.begin(), small.begin() + length));
+    }
+    for (size_t at : {0, 4, 8, 14, 16}) {
+        for (uint32_t value : {0u, 1u, 3u, 32u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+            Bytes block = MakeDib(3, 2, 32);
+            PutLe32(block, at, value);
+            ExpectLikeModel(block);
+        }
+    }
+}
+
+// Copy writes every byte of the block: 24 bits, bottom row first, zero fill, fourth bytes dropped.
+TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
+    for (int32_t width : {1, 2, 3, 4, 5}) {
+        ScopedImage s;
+        ASSERT_TRUE(s.image.Create(width, 2));
+        Scramble(s.image, 4);
+        FillPattern(s.image);
+        Bytes block(DibBlockSize(s.image), 0xAB);
+        WriteDibBlock(s.image, block.data());
+        EXPECT_TRUE(block == MakeDib(width, 2, 24, 40, 0, 0)) << width;
+        bool published = false;
+        EXPECT_TRUE(CopyToClipboard(s.image, &published) && published);
+        ScopedImage pasted;
+        ASSERT_TRUE(PasteFromClipboard(pasted.image));
+        Picture want = Capture(s.image);
+        for (size_t i = 43; i < want.block.size(); i += 4) {
+            want.block[i] = 0;
+        }
+        EXPECT_TRUE(Capture(pasted.image) == want);
+    }
+}
+
+#ifdef _WIN32
+// A screen bitmap reaches the bitmap block format only through the system's own conversion: 32
+// bits with colour masks after a 40-byte header. A copy also drops what the clipboard held.
+TEST(ClipboardTest, PastesTheBlockTheSystemMakesFromAScreenBitmap) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 3, 2);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (int32_t i = 0; i < 6; ++i) {
+        uint8_t rgb[3];
+        ColourAt(i % 3, i / 3, rgb);
+        SetPixel(dc, i % 3, i / 3, RGB(rgb[0], rgb[1], rgb[2]));
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap));
+    SetClipboardData(CF_TEXT, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 1));
+    CloseClipboard();
+    ScopedImage s, want;
+    ASSERT_TRUE(PasteFromClipboard(s.image) && want.image.Create(3, 2));
+    FillPattern(want.image);
+    for (int32_t i = 0; i < 6; ++i) {
+        s.image.RowPixels(0)[4 * i + 3] = 0;  // whatever the system put there
+    }
+    EXPECT_TRUE(Capture(s.image) == Capture(want.image));
+    CopyToClipboard(s.image);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+}
+#else
+// Each rare failure of the system clipboard: the copy publishes nothing, leaks no block and
+// leaves no lock or open clipboard behind; the block already there still pastes unless the fault
+// is in the way of reading it.
+TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
+    const struct {
+        StandInFaults fault;
+        bool readable;  // the earlier block still pastes
+        size_t live;    // blocks alive afterwards: a refused set comes after the clipboard emptied
+    } cases[] = {{{true, false, false, false}, false, 1},
+                 {{false, true, false, false}, true, 1},
+                 {{false, false, true, false}, false, 1},
+                 {{false, false, false, true}, false, 0}};
+    for (const auto& [fault, readable, live] : cases) {
+        StandInReset();
+        ScopedImage earlier, later;
+        ASSERT_TRUE(earlier.image.Create(3, 2) && later.image.Create(4, 4));
+        Scramble(earlier.image, 1);
+        CopyToClipboard(earlier.image);
+        StandInSetFaults(fault);
+        bool published = true;
+        EXPECT_TRUE(CopyToClipboard(later.image, &published));
+        EXPECT_FALSE(published);
+        const Picture before = Capture(later.image);
+        EXPECT_EQ(PasteFromClipboard(later.image), readable);
+        EXPECT_EQ(Capture(later.image).width, readable ? 3 : before.width);
+        EXPECT_EQ(StandInLiveBlocks(), live);
+        EXPECT_EQ(StandInOutstandingLocks(), 0);
+        EXPECT_FALSE(StandInIsOpen());
+    }
+    StandInReset();
+    ScopedImage s;
+    EXPECT_FALSE(PasteFromClipboard(s.image));
+    EXPECT_FALSE(StandInIsOpen());
+}
+#endif
