@@ -42,10 +42,7 @@ TEST(CommandLineTest, TailAndPathFollowTheStartUpRules) {
     // A lead byte right before the terminator must not carry the scan past it.
     const char buffer[] = {'"', 'a', '\x9F', '\0', '"', ' ', 'z', '\0'};
     EXPECT_EQ(buffer + 3, CommandLineTail(buffer));
-}
-
-// A tail that does not fit is refused, never cut into some shorter path.
-TEST(CommandLineTest, PathThatDoesNotFitIsRefused) {
+    // A tail that does not fit is refused, never cut into some shorter path.
     const std::string line = "v.exe \"" + std::string(20, 'p') + "\"";  // a 22-byte tail
     char path[23] = "x";
     EXPECT_FALSE(CommandLinePath(line.c_str(), path, 0));

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -64,13 +63,14 @@ void FillPattern(PixelImage& image) {
 }
 
 // Bottom-up rows of ColourAt's pixels, `bytes` a pixel, after `head` bytes with these fields.
+// Fields come as offset, value pairs.
 static Bytes MakeRows(int32_t width, int32_t height, int bytes, size_t head, uint8_t fill,
-                      std::initializer_list<std::pair<size_t, uint32_t>> fields) {
+                      std::initializer_list<uint32_t> fields) {
     const size_t stride = (size_t(width) * bytes + 3) / 4 * 4;
     Bytes b(head + stride * height, fill);
     std::fill(b.begin(), b.begin() + head, 0);
-    for (auto [at, value] : fields)
-        PutLe32(b, at, value);
+    for (auto f = fields.begin(); f != fields.end(); f += 2)
+        PutLe32(b, f[0], f[1]);
     for (int32_t i = 0; i < width * height; ++i) {
         const int32_t x = i % width, y = i / width;
         uint8_t px[4] = {0, 0, 0, uint8_t(0x80 | (x * 8 + y))};
@@ -84,24 +84,16 @@ static Bytes MakeRows(int32_t width, int32_t height, int bytes, size_t head, uin
 Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill) {
     const uint32_t size = 54 + (width * 3 + 3) / 4 * 4 * height;
     return MakeRows(width, height, 3, 54, fill,
-                    {{0, 0x4D42},
-                     {2, size},
-                     {10, 54},
-                     {14, 40},
-                     {18, uint32_t(width)},
-                     {22, uint32_t(height)},
-                     {26, 1 | 24 << 16}});
+                    {0, 0x4D42, 2, size, 10, 54, 14, 40, 18, uint32_t(width), 22, uint32_t(height),
+                     26, 1 | 24 << 16});
 }
 
 Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
               uint32_t compression, uint8_t fill) {
     const bool masks = bits == 32 && headerSize == 40 && compression == 3;
     Bytes b = MakeRows(width, height, bits / 8, headerSize + (masks ? 12 : 0), fill,
-                       {{0, headerSize},
-                        {4, uint32_t(width)},
-                        {8, uint32_t(height)},
-                        {12, 1u | bits << 16},
-                        {16, compression}});
+                       {0, headerSize, 4, uint32_t(width), 8, uint32_t(height), 12, 1u | bits << 16,
+                        16, compression});
     std::fill(b.begin() + 40, b.begin() + headerSize, 0xDD);
     for (uint32_t i = 0; masks && i < 3; ++i)
         PutLe32(b, 40 + 4 * i, 0xFF0000u >> (8 * i));
