@@ -3,7 +3,14 @@
 #   ./run.sh [FILE.bmp]   builds velmora.exe and starts it under Wine on this display, opening
 #                         FILE.bmp, or a demo picture it makes when no file is named
 #   ./run.sh --cli        runs velmora-cli on a demo image instead and prints what it did
+#   ./run.sh --help       prints this and does nothing else
 set -euo pipefail
+# Help first, before the folder changes (which would break a relative $0) or anything is touched:
+# the comment block above, and only that.
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+  awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"
+  exit 0
+fi
 cd "$(dirname "$0")"
 build_root=${VELMORA_BUILD_ROOT:-$PWD/build}
 
@@ -87,6 +94,5 @@ TEXT
 scripts/deps.sh
 case ${1:-} in
   --cli) run_cli ;;
-  -h | --help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//' ;;
   *) run_window "$@" ;;
 esac

@@ -57,32 +57,74 @@ bool ParsePoint(const char* text, Point* point) {
            ParseInt(comma + 1, INT32_MIN, INT32_MAX, &point->y);
 }
 
-bool ParseOffsets(const char* const* args, AdjustSettings* settings) {
-    return ParseInt(args[0], -256, 256, &settings->red) &&
-           ParseInt(args[1], -256, 256, &settings->green) &&
-           ParseInt(args[2], -256, 256, &settings->blue);
+// What is wrong with the arguments, one line for standard error; empty while nothing is.
+using Complaint = std::string;
+
+Complaint CheckInt(const char* name, const char* text, int32_t lo, int32_t hi, int32_t* value) {
+    if (ParseInt(text, lo, hi, value)) {
+        return {};
+    }
+    return std::string(name) + " must be " + std::to_string(lo) + ".." + std::to_string(hi) +
+           ", not " + (*text == '\0' ? "an empty argument" : text);
 }
 
-int Usage(std::FILE* err) {
-    std::fputs(kUsage, err);
+Complaint CheckOffsets(const char* const* args, AdjustSettings* settings) {
+    Complaint complaint = CheckInt("R", args[0], -256, 256, &settings->red);
+    if (complaint.empty()) {
+        complaint = CheckInt("G", args[1], -256, 256, &settings->green);
+    }
+    if (complaint.empty()) {
+        complaint = CheckInt("B", args[2], -256, 256, &settings->blue);
+    }
+    return complaint;
+}
+
+// The arguments each command takes after its name, as the usage spells them; a command is
+// known by its name and judged by its count before anything else.
+Complaint CheckCount(const std::string& command, int argc) {
+    static const struct {
+        const char* name;
+        const char* args;
+        int minArgc;
+        int maxArgc;
+    } kCommands[] = {
+        {"info", "IN.bmp", 3, 3},
+        {"add", "IN.bmp OUT.bmp R G B", 7, 7},
+        {"stamp", "IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]", 9, INT32_MAX},
+        {"copy", "IN.bmp", 3, 3},
+        {"paste", "OUT.bmp", 3, 3},
+    };
+    for (const auto& c : kCommands) {
+        if (command == c.name) {
+            return argc >= c.minArgc && argc <= c.maxArgc ? Complaint()
+                                                          : command + " takes " + c.args;
+        }
+    }
+    return command + " is not a command";
+}
+
+int WrongArguments(const Complaint& complaint, std::FILE* err) {
+    std::fprintf(err, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", complaint.c_str());
     return kExitUsage;
 }
 
 bool Load(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
-    if (LoadBmp(g_image, path, &why)) {
+    SystemReason reason = SystemReason::kNone;
+    if (LoadBmp(g_image, path, &why, &reason)) {
         return true;
     }
-    std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path, DescribeBmpError(why));
+    std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path, DescribeBmpFailure(why, reason));
     return false;
 }
 
 int Save(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
-    if (SaveBmp(g_image, path, &why)) {
+    SystemReason reason = SystemReason::kNone;
+    if (SaveBmp(g_image, path, &why, &reason)) {
         return kExitOk;
     }
-    std::fprintf(err, "velmora-cli: cannot save %s: %s\n", path, DescribeBmpError(why));
+    std::fprintf(err, "velmora-cli: cannot save %s: %s\n", path, DescribeBmpFailure(why, reason));
     return kExitFileError;
 }
 
@@ -118,7 +160,7 @@ int RunClipboardCommand(const std::string& command, const char* path, std::FILE*
 
 int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (argc < 2) {
-        return Usage(err);
+        return WrongArguments("no command given", err);
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h") {
@@ -129,46 +171,44 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
         std::fprintf(out, "%s\n", kVersion);
         return kExitOk;
     }
-    if (command == "info" && argc == 3) {
+    Complaint complaint = CheckCount(command, argc);
+    if (!complaint.empty()) {
+        return WrongArguments(complaint, err);
+    }
+    if (command == "info") {
         if (!Load(argv[2], err)) {
             return kExitFileError;
         }
         std::fprintf(out, "%dx%d\n", g_image.GetWidth(), g_image.GetHeight());
         return kExitOk;
     }
-    if (command == "add" && argc == 7) {
-        AdjustSettings settings{0, 0, 0, 1};
-        if (!ParseOffsets(argv + 4, &settings)) {
-            return Usage(err);
-        }
-        if (!Load(argv[2], err)) {
-            return kExitFileError;
-        }
-        AddToWholeImage(g_image, settings);
-        return Save(argv[3], err);
-    }
-    if (command == "stamp" && argc >= 9) {
-        AdjustSettings settings{0, 0, 0, 1};
-        if (!ParseOffsets(argv + 4, &settings) || !ParseInt(argv[7], 1, 16, &settings.penSize)) {
-            return Usage(err);
-        }
-        // Every point is checked before anything is loaded, so bad arguments write nothing.
-        std::vector<Point> points(static_cast<size_t>(argc - 8));
-        for (int i = 8; i < argc; ++i) {
-            if (!ParsePoint(argv[i], &points[static_cast<size_t>(i - 8)])) {
-                return Usage(err);
-            }
-        }
-        if (!Load(argv[2], err)) {
-            return kExitFileError;
-        }
-        for (const Point& p : points) {
-            StampPen(g_image, settings, p.x, p.y);
-        }
-        return Save(argv[3], err);
-    }
-    if ((command == "copy" || command == "paste") && argc == 3) {
+    if (command == "copy" || command == "paste") {
         return RunClipboardCommand(command, argv[2], err);
     }
-    return Usage(err);
+    AdjustSettings settings{0, 0, 0, 1};
+    complaint = CheckOffsets(argv + 4, &settings);
+    if (complaint.empty() && command == "stamp") {
+        complaint = CheckInt("PEN", argv[7], 1, 16, &settings.penSize);
+    }
+    // Every point is checked before anything is loaded, so bad arguments write nothing.
+    std::vector<Point> points;
+    for (int i = 8; i < argc && complaint.empty(); ++i) {
+        points.emplace_back();
+        if (!ParsePoint(argv[i], &points.back())) {
+            complaint = std::string(argv[i]) + " is not a point X,Y";
+        }
+    }
+    if (!complaint.empty()) {
+        return WrongArguments(complaint, err);
+    }
+    if (!Load(argv[2], err)) {
+        return kExitFileError;
+    }
+    if (command == "add") {
+        AddToWholeImage(g_image, settings);
+    }
+    for (const Point& p : points) {
+        StampPen(g_image, settings, p.x, p.y);
+    }
+    return Save(argv[3], err);
 }

@@ -7,6 +7,7 @@
 #include "image/byte_order.h"
 #include "image/platform.h"
 #include "image/simd.h"
+#include "image/tell.h"
 
 namespace {
 
@@ -15,13 +16,6 @@ constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kWrittenHeaderSize = kFileHeaderSize + kInfoHeaderSize;  // 54
 // The last field LoadBmp reads is bits per pixel at offsets 28-29, so 30 bytes hold them all.
 constexpr size_t kMinReadableLength = 30;
-
-bool Fail(BmpError* error, BmpError why) {
-    if (error != nullptr) {
-        *error = why;
-    }
-    return false;
-}
 
 #if VELMORA_SSE2
 // Masks over each 64-bit half of a vector: the first pixel of a half, and the second pixel of a
@@ -127,6 +121,24 @@ const char* DescribeBmpError(BmpError error) {
     return "unknown error";
 }
 
+const char* DescribeBmpFailure(BmpError error, SystemReason reason) {
+    switch (reason) {
+        case SystemReason::kNone:
+            break;
+        case SystemReason::kNoFolder:
+            return "no such folder";
+        case SystemReason::kNoFile:
+            return "no such file";
+        case SystemReason::kDenied:
+            return "permission denied";
+        case SystemReason::kInUse:
+            return "file in use";
+        case SystemReason::kDiskFull:
+            return "disk full";
+    }
+    return DescribeBmpError(error);
+}
+
 namespace {
 
 // Where the pixel rows of a checked file lie: every row wholly inside the bytes held.
@@ -139,7 +151,7 @@ struct BmpRows {
 
 bool CheckBmp(const uint8_t* data, size_t length, BmpRows* rows, BmpError* error) {
     if (data == nullptr || length < kMinReadableLength) {
-        return Fail(error, BmpError::kNotBmp24);
+        return Tell(error, BmpError::kNotBmp24);
     }
     const uint32_t offset = ReadLe32(data + 10);  // offset 10: where the first pixel row begins
     const int32_t width = static_cast<int32_t>(ReadLe32(data + 18));   // offset 18: width
@@ -147,88 +159,77 @@ bool CheckBmp(const uint8_t* data, size_t length, BmpRows* rows, BmpError* error
     const uint16_t bitsPerPixel = ReadLe16(data + 28);                 // offset 28: bit depth
     // Magic, file size, header size, planes, compression and colour counts are not consulted.
     if (bitsPerPixel != 24) {
-        return Fail(error, BmpError::kNotBmp24);
+        return Tell(error, BmpError::kNotBmp24);
     }
     if (width < 1 || height < 1) {
-        return Fail(error, BmpError::kBadSize);
+        return Tell(error, BmpError::kBadSize);
     }
     const uint64_t stride = static_cast<uint64_t>(RowStride(width));
     // Divide rather than multiply: stride x height can exceed 64 bits for hostile headers.
     if (offset > length || stride > (length - offset) / static_cast<uint64_t>(height)) {
-        return Fail(error, BmpError::kTruncated);
+        return Tell(error, BmpError::kTruncated);
     }
     *rows = BmpRows{data + offset, stride, width, height};
     return true;
 }
 
-// File rows [begin, end) into the image, which has the file's size. The check above put every
-// row wholly inside the bytes read, so rows are converted whole, with no test per pixel.
-void DecodeRows(const BmpRows& rows, int32_t begin, int32_t end, PixelImage& image) {
-    const uint8_t* row = rows.first + rows.stride * static_cast<uint64_t>(begin);
-    for (int32_t r = begin; r < end; ++r, row += rows.stride) {
-        DecodeBmpRow(row, image.RowPixels(rows.height - 1 - r), rows.width);  // bottom row first
-    }
-}
-
-bool Succeed(BmpError* error) {
-    if (error != nullptr) {
-        *error = BmpError::kNone;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
+// Checks the file's bytes and rebuilds the image from them, or leaves it as it was. Rows go
+// over in bands; when the bytes are a block of the core's own (ownBlock), each band's bytes are
+// handed back as soon as it is done, so the image block, whose pages are first touched here, can
+// be built from them: a large load then needs little more memory than its image.
+bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* error,
+            uint8_t* ownBlock) {
     BmpRows rows;
     if (!CheckBmp(data, length, &rows, error)) {
         return false;
     }
     if (!image.Create(rows.width, rows.height)) {
-        return Fail(error, BmpError::kTooLarge);
+        return Tell(error, BmpError::kTooLarge);
     }
-    DecodeRows(rows, 0, rows.height, image);
-    return Succeed(error);
+    const uint64_t bandRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / rows.stride);
+    const uint8_t* row = rows.first;
+    for (int32_t begin = 0; begin < rows.height;) {
+        const int32_t end = static_cast<int32_t>(
+            std::min<uint64_t>(uint64_t(begin) + bandRows, uint64_t(rows.height)));
+        for (int32_t r = begin; r < end; ++r, row += rows.stride) {
+            DecodeBmpRow(row, image.RowPixels(rows.height - 1 - r), rows.width);  // bottom first
+        }
+        if (ownBlock != nullptr) {
+            PlatformDiscard(ownBlock, static_cast<size_t>(row - ownBlock));
+        }
+        begin = end;
+    }
+    return Tell(error, BmpError::kNone, true);
 }
 
-bool LoadBmp(PixelImage& image, const char* path, BmpError* error) {
+}  // namespace
+
+bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
+    return Decode(image, data, length, error, nullptr);
+}
+
+bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
+    Tell(reason, SystemReason::kNone);
     if (path == nullptr) {
-        return Fail(error, BmpError::kCannotOpen);
+        return Tell(error, BmpError::kCannotOpen);
     }
     uint8_t* data = nullptr;
     size_t length = 0;
-    FileError fileError = FileError::kNone;
-    if (!PlatformReadWholeFile(path, INT32_MAX, &data, &length, &fileError)) {
-        return Fail(
-            error, fileError == FileError::kTooLarge ? BmpError::kTooLarge : BmpError::kCannotOpen);
+    FileFailure failure;
+    if (!PlatformReadWholeFile(path, INT32_MAX, &data, &length, &failure)) {
+        Tell(reason, failure.reason);
+        return Tell(error, failure.error == FileError::kTooLarge ? BmpError::kTooLarge
+                                                                 : BmpError::kCannotOpen);
     }
-    BmpRows rows;
-    bool ok = CheckBmp(data, length, &rows, error);
-    if (ok && !image.Create(rows.width, rows.height)) {
-        ok = Fail(error, BmpError::kTooLarge);
-    }
-    if (ok) {
-        // Rows go over in bands, and the file bytes of each band are handed back as soon as it
-        // is done, so the image block, whose pages are first touched here, can be built from
-        // them: a large load then needs little more memory than its image.
-        const uint64_t bandRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / rows.stride);
-        for (int32_t begin = 0; begin < rows.height;) {
-            const int32_t end = static_cast<int32_t>(
-                std::min<uint64_t>(uint64_t(begin) + bandRows, uint64_t(rows.height)));
-            DecodeRows(rows, begin, end, image);
-            PlatformDiscard(data, static_cast<size_t>(rows.first - data) +
-                                      static_cast<size_t>(rows.stride * uint64_t(end)));
-            begin = end;
-        }
-        Succeed(error);
-    }
+    const bool ok = Decode(image, data, length, error, data);
     PlatformFree(data);
     return ok;
 }
 
-bool SaveBmp(const PixelImage& image, const char* path, BmpError* error) {
+bool SaveBmp(const PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
+    Tell(reason, SystemReason::kNone);
     if (path == nullptr) {
-        return Fail(error, BmpError::kCannotWrite);
+        return Tell(error, BmpError::kCannotWrite);
     }
     const int32_t width = image.GetWidth();
     const int32_t height = image.GetHeight();
@@ -237,34 +238,24 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error) {
     // the test still guards the 32-bit file size field.
     const int64_t fileSize = int64_t{kWrittenHeaderSize} + stride * (height < 0 ? 0 : height);
     if (fileSize > INT32_MAX) {
-        return Fail(error, BmpError::kTooLarge);
+        return Tell(error, BmpError::kTooLarge);
     }
     auto* file = static_cast<uint8_t*>(AllocZeroed(static_cast<int32_t>(fileSize)));
     if (file == nullptr) {
-        return Fail(error, BmpError::kTooLarge);
+        return Tell(error, BmpError::kTooLarge);
     }
-    // Header fields not listed stay 0 from the zero fill: reserved words, compression (BI_RGB),
-    // image size, resolutions and colour counts.
+    // The file header's reserved words stay 0 from the zero fill.
     WriteLe16(file + 0, 0x4D42);                                      // magic "BM"
     WriteLe32(file + 2, static_cast<uint32_t>(fileSize));             // file size
     WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
-    WriteLe32(file + 14, kInfoHeaderSize);                            // info header size
-    WriteLe32(file + 18, static_cast<uint32_t>(width));               // width
-    WriteLe32(file + 22, static_cast<uint32_t>(height));              // height, bottom row first
-    WriteLe16(file + 26, 1);                                          // planes
-    WriteLe16(file + 28, 24);                                         // bits per pixel
+    WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
     uint8_t* row = file + kWrittenHeaderSize;
     for (int32_t r = 0; r < height; ++r, row += stride) {
         EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);  // fill bytes stay 0
     }
-    FileError fileError = FileError::kNone;
-    const bool ok = PlatformWriteWholeFile(path, file, static_cast<size_t>(fileSize), &fileError);
+    FileFailure failure;
+    const bool ok = PlatformWriteWholeFile(path, file, static_cast<size_t>(fileSize), &failure);
     FreeBlock(file);
-    if (!ok) {
-        return Fail(error, BmpError::kCannotWrite);
-    }
-    if (error != nullptr) {
-        *error = BmpError::kNone;
-    }
-    return true;
+    Tell(reason, failure.reason);
+    return Tell(error, ok ? BmpError::kNone : BmpError::kCannotWrite, ok);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "image/pixel_image.h"
+#include "image/system_reason.h"
 
 // Byte length of one 24-bit pixel row: width x 3 rounded up to a multiple of 4. The result is
 // 64-bit so a huge width cannot overflow it; a width below 1 gives 0.
@@ -24,13 +25,18 @@ enum class BmpError {
 };
 
 const char* DescribeBmpError(BmpError error);
+// What to tell the user: the system's reason when it gave one, otherwise the core's.
+const char* DescribeBmpFailure(BmpError error, SystemReason reason);
 
-// Loads the file into the image. A refused file leaves the image exactly as it was.
-bool LoadBmp(PixelImage& image, const char* path, BmpError* error = nullptr);
+// Loads the file into the image. A refused file leaves the image exactly as it was. *reason
+// (when given) is the system's reason for a file that could not be read, kNone otherwise.
+bool LoadBmp(PixelImage& image, const char* path, BmpError* error = nullptr,
+             SystemReason* reason = nullptr);
 
 // Decodes a whole BMP file held in memory; the file road above ends here.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
 
 // Writes the image as a 24-bit bottom-up BMP with a 54-byte header. The old file at the path,
-// if any, survives every failure untouched.
-bool SaveBmp(const PixelImage& image, const char* path, BmpError* error = nullptr);
+// if any, survives every failure untouched. *reason as for LoadBmp.
+bool SaveBmp(const PixelImage& image, const char* path, BmpError* error = nullptr,
+             SystemReason* reason = nullptr);

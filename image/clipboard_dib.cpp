@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "image/bmp_file.h"
+#include "image/bmp_file_internal.h"
 #include "image/byte_order.h"
 #include "image/platform_clipboard.h"
+#include "image/tell.h"
 
 namespace {
 
@@ -12,12 +14,6 @@ namespace {
 // rows; longer headers carry their masks inside themselves. Screen bitmaps reach us this way.
 constexpr uint32_t kBiBitfields = 3;
 constexpr uint64_t kColourMasksSize = 12;
-
-void Report(bool* flag, bool value) {
-    if (flag != nullptr) {
-        *flag = value;
-    }
-}
 
 }  // namespace
 
@@ -34,24 +30,13 @@ void WriteDibBlock(const PixelImage& image, uint8_t* block) {
     const int32_t width = image.GetWidth();
     const int32_t height = image.GetHeight();
     const size_t stride = static_cast<size_t>(RowStride(width));
-    // Fields not listed stay 0: compression (BI_RGB), image size, resolutions, colour counts.
-    std::memset(block, 0, kInfoHeaderSize);
-    WriteLe32(block + 0, kInfoHeaderSize);                // header size
-    WriteLe32(block + 4, static_cast<uint32_t>(width));   // width
-    WriteLe32(block + 8, static_cast<uint32_t>(height));  // height, positive: bottom row first
-    WriteLe16(block + 12, 1);                             // planes
-    WriteLe16(block + 14, 24);                            // bits per pixel
+    const size_t pixelBytes = static_cast<size_t>(width) * 3;
+    WriteInfoHeader(block, width, height, 24);  // bottom row first
     uint8_t* row = block + kInfoHeaderSize;
     for (int32_t r = 0; r < height; ++r, row += stride) {
-        const uint8_t* src = image.RowPixels(height - 1 - r);
-        uint8_t* dst = row;
-        for (int32_t x = 0; x < width; ++x, src += kBytesPerPixel, dst += 3) {
-            dst[0] = src[0];  // blue
-            dst[1] = src[1];  // green
-            dst[2] = src[2];  // red; the fourth byte is dropped
-        }
+        EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);
         // The block may come from anywhere, so the fill bytes are cleared rather than assumed.
-        std::memset(dst, 0, static_cast<size_t>(row + stride - dst));
+        std::memset(row + pixelBytes, 0, stride - pixelBytes);
     }
 }
 
@@ -67,12 +52,17 @@ bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
     const int32_t width = static_cast<int32_t>(ReadLe32(block + 4));   // offset 4
     const int32_t height = static_cast<int32_t>(ReadLe32(block + 8));  // offset 8
     const uint32_t compression = ReadLe32(block + 16);                 // offset 16
-    // Planes, image size, resolutions and colour counts are not consulted.
+    const uint32_t coloursUsed = ReadLe32(block + 32);                 // offset 32
+    // Planes, image size, resolutions and the important-colours count are not consulted.
+    // Palette-aware programs put a colour table of coloursUsed entries between the header (and
+    // masks) and the rows even at these depths; it is skipped, never read as pixels. The sum is
+    // of 32-bit values in 64 bits, so hostile counts cannot wrap it.
     uint64_t rowsOffset = headerSize;
     if (bitsPerPixel == 32 && headerSize == uint32_t{kInfoHeaderSize} &&
         compression == kBiBitfields) {
         rowsOffset += kColourMasksSize;
     }
+    rowsOffset += uint64_t{coloursUsed} * 4;
     if (rowsOffset > size) {
         return false;
     }
@@ -94,20 +84,15 @@ bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
         uint8_t* dst = image.RowPixels(height - 1 - r);  // block rows run bottom to top
         if (bitsPerPixel == 32) {
             std::memcpy(dst, row, static_cast<size_t>(rowBytes));  // fourth bytes included
-            continue;
-        }
-        const uint8_t* src = row;
-        for (int32_t x = 0; x < width; ++x, src += 3, dst += kBytesPerPixel) {
-            dst[0] = src[0];  // blue
-            dst[1] = src[1];  // green
-            dst[2] = src[2];  // red; the fourth byte stays 0 from Create
+        } else {
+            DecodeBmpRow(row, dst, width);
         }
     }
     return true;
 }
 
 bool CopyToClipboard(const PixelImage& image, bool* published) {
-    Report(published, false);
+    Tell(published, false);
     // The block is finished before the clipboard is opened, so it is held open only briefly.
     const size_t size = DibBlockSize(image);
     ClipboardBlock block = PlatformAllocMovable(size);
@@ -132,7 +117,7 @@ bool CopyToClipboard(const PixelImage& image, bool* published) {
     if (!taken) {
         PlatformFreeMovable(block);
     }
-    Report(published, taken);
+    Tell(published, taken);
     return true;
 }
 

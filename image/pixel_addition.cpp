@@ -37,8 +37,7 @@ bool AllZero(const AdjustSettings& settings) {
 }
 
 uint8_t AddSaturated(uint8_t value, SplitOffset offset) {
-    const int sum = value + offset.add - offset.subtract;
-    return static_cast<uint8_t>(sum < 0 ? 0 : (sum > 255 ? 255 : sum));
+    return ClampChannel(int64_t{value} + offset.add - offset.subtract);
 }
 
 // The plain road looks every channel value up in a table of its 256 results: without vector

@@ -20,6 +20,15 @@ bool FreeBlock(void* block) {
     return true;
 }
 
+void WriteInfoHeader(uint8_t* header, int32_t width, int32_t height, uint16_t bitsPerPixel) {
+    std::memset(header, 0, kInfoHeaderSize);
+    WriteLe32(header + 0, kInfoHeaderSize);
+    WriteLe32(header + 4, static_cast<uint32_t>(width));
+    WriteLe32(header + 8, static_cast<uint32_t>(height));
+    WriteLe16(header + 12, 1);  // planes
+    WriteLe16(header + 14, bitsPerPixel);
+}
+
 int32_t ImageBlockSize(int32_t width, int32_t height) {
     if (width < 1 || height < 1) {
         return 0;
@@ -56,11 +65,7 @@ bool PixelImage::Create(int32_t newWidth, int32_t newHeight) {
     pixels = newBlock + kInfoHeaderSize;
     width = newWidth;
     height = newHeight;
-    WriteLe32(header + 0, kInfoHeaderSize);
-    WriteLe32(header + 4, static_cast<uint32_t>(width));
-    WriteLe32(header + 8, static_cast<uint32_t>(-height));  // negative: top row first
-    WriteLe16(header + 12, 1);                              // planes
-    WriteLe16(header + 14, 32);                             // bits per pixel
+    WriteInfoHeader(header, width, -height, 32);  // top row first, as the pixels lie
     return true;
 }
 

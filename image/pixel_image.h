@@ -14,6 +14,11 @@ inline uint8_t ClampChannel(int64_t value) {
     return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
 }
 
+// Fills the 40-byte bitmap information header that the image, BMP files and clipboard blocks all
+// begin with. Fields the program never sets are 0: compression (uncompressed), image size,
+// resolutions and colour counts. A negative height means the top row comes first.
+void WriteInfoHeader(uint8_t* header, int32_t width, int32_t height, uint16_t bitsPerPixel);
+
 // Byte size of the block for an image of the given size, or 0 when the size is not positive
 // or the block would not fit the signed 32-bit allocation size the core works with.
 int32_t ImageBlockSize(int32_t width, int32_t height);

@@ -1,154 +1,41 @@
-// The platform seam on systems without Win32: the C library and POSIX.
-#include "image/platform.h"
-
+// The file half of the platform seam on systems without Win32: POSIX file calls.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-namespace {
-
-// Every block carries a small record just before the address handed out, so that PlatformFree
-// can tell a mapping of its own from a C library block.
-struct BlockRecord {
-    uint64_t mappedLength;  // 0 for a calloc block; otherwise the length of the whole mapping
-    uint64_t mappingStart;  // address the mapping begins at
-};
-constexpr size_t kRecordSpace = 16;
-static_assert(sizeof(BlockRecord) == kRecordSpace, "the record must fill its space exactly");
-
-// Blocks from here up are image blocks and whole BMP files. Touching a fresh 4 KiB page costs a
-// fault each (about 11 us on a virtual machine, 0.7 s for a 256 MiB image); on 2 MiB pages the
-// same block costs about what zeroing it does. Below this size the rounding up to whole 2 MiB
-// pages would waste too large a share.
-constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kLargeBlock = size_t{4} << 20;
-
-// Under AddressSanitizer every block stays on the C heap, where the sanitizer sees it: a mapping
-// of our own would hide overruns past an image and the allocations fuzzing is meant to catch.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMapLargeBlocks = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMapLargeBlocks = false;
-#else
-constexpr bool kMapLargeBlocks = true;
-#endif
-#else
-constexpr bool kMapLargeBlocks = true;
-#endif
-
-// Image blocks put their pixels 40 bytes in; handing out a block 88 bytes past a page start puts
-// those pixels on a 64-byte line, where the vector passes never split a load across two lines.
-constexpr size_t kLargeBlockLead = 88;
-
-void* RecordBlock(uint8_t* start, size_t lead, uint64_t mappedLength) {
-    const BlockRecord record{mappedLength, reinterpret_cast<uintptr_t>(start)};
-    std::memcpy(start + lead - kRecordSpace, &record, sizeof record);
-    return start + lead;
-}
-
-// A fresh anonymous mapping, zero until written, advised onto 2 MiB pages. The kernel backs
-// only those 2 MiB stretches with huge pages that are aligned and wholly inside the mapping, so
-// the mapping is made one huge page longer, and its unaligned head and the rest of its tail are
-// handed back at once.
-void* MapLargeBlock(size_t size) {
-    if (size > SIZE_MAX - kLargeBlockLead - 2 * kHugePage) {
-        return nullptr;
-    }
-    const size_t used = (size + kLargeBlockLead + kHugePage - 1) / kHugePage * kHugePage;
-    const size_t mapped = used + kHugePage;
-    void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) {
-        return nullptr;
-    }
-    auto* first = static_cast<uint8_t*>(raw);
-    const uintptr_t address = reinterpret_cast<uintptr_t>(first);
-    auto* start = reinterpret_cast<uint8_t*>((address + kHugePage - 1) & ~(kHugePage - 1));
-    const size_t head = static_cast<size_t>(start - first);
-    if (head > 0) {
-        munmap(first, head);
-    }
-    if (mapped - head > used) {
-        munmap(start + used, mapped - head - used);
-    }
-#ifdef MADV_HUGEPAGE
-    madvise(start, used, MADV_HUGEPAGE);  // advice only: the block works without it
-#endif
-    return RecordBlock(start, kLargeBlockLead, used);
-}
-
-}  // namespace
-
-void* PlatformAllocZeroed(size_t size) {
-    if (kMapLargeBlocks && size >= kLargeBlock) {
-        return MapLargeBlock(size);
-    }
-    if (size > SIZE_MAX - kRecordSpace) {
-        return nullptr;
-    }
-    // calloc hands out blocks of a few hundred KiB and more as fresh mappings too, already zero,
-    // so no block pays for zeroing pages nobody has touched.
-    auto* start = static_cast<uint8_t*>(std::calloc(size + kRecordSpace, 1));
-    return start == nullptr ? nullptr : RecordBlock(start, kRecordSpace, 0);
-}
-
-void PlatformFree(void* block) {
-    if (block == nullptr) {
-        return;
-    }
-    BlockRecord record;
-    std::memcpy(&record, static_cast<uint8_t*>(block) - kRecordSpace, sizeof record);
-    // A record that no longer leads to this block was overwritten; freeing by it would leak the
-    // block or hand the heap a pointer it never gave out.
-    const size_t lead = record.mappedLength == 0 ? kRecordSpace : kLargeBlockLead;
-    if (record.mappingStart == 0 ||
-        record.mappingStart + lead != reinterpret_cast<uintptr_t>(block)) {
-        std::abort();
-    }
-    void* start = reinterpret_cast<void*>(static_cast<uintptr_t>(record.mappingStart));
-    if (record.mappedLength == 0) {
-        std::free(start);
-    } else {
-        munmap(start, static_cast<size_t>(record.mappedLength));
-    }
-}
-
-void PlatformDiscard(void* block, size_t length) {
-    if (block == nullptr) {
-        return;
-    }
-    BlockRecord record;
-    std::memcpy(&record, static_cast<uint8_t*>(block) - kRecordSpace, sizeof record);
-    if (record.mappedLength == 0) {
-        return;  // the C heap's; it may share pages with other blocks
-    }
-    // Whole 2 MiB pages only: giving back part of one would split it for no gain. The first page
-    // of the block is kept whatever the length, for the record PlatformFree reads.
-    const uintptr_t mask = uintptr_t{kHugePage} - 1;
-    const uintptr_t begin = reinterpret_cast<uintptr_t>(block);
-    const uintptr_t from = (begin + mask) & ~mask;
-    const uintptr_t last = static_cast<uintptr_t>(record.mappingStart + record.mappedLength);
-    const uintptr_t through = (length < last - begin ? begin + length : last) & ~mask;
-    if (through > from) {
-        madvise(reinterpret_cast<void*>(from), through - from, MADV_DONTNEED);
-    }
-}
+#include "image/platform.h"
+#include "image/tell.h"
 
 namespace {
 
-bool SetError(FileError* error, FileError why) {
-    if (error != nullptr) {
-        *error = why;
+// A missing name is a missing folder when creating, since the file itself is not meant to exist.
+SystemReason ReasonOf(int code, bool creating) {
+    switch (code) {
+        case ENOENT:
+            return creating ? SystemReason::kNoFolder : SystemReason::kNoFile;
+        case ENOTDIR:
+            return SystemReason::kNoFolder;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return SystemReason::kDenied;
+        case EBUSY:
+        case ETXTBSY:
+            return SystemReason::kInUse;
+        case ENOSPC:
+        case EDQUOT:
+            return SystemReason::kDiskFull;
+        default:
+            return SystemReason::kNone;
     }
-    return false;
+}
+
+bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating = false) {
+    return Tell(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
 // The file goes out in slices. Each slice's bytes are given back as soon as it is in the page
@@ -167,6 +54,9 @@ bool WriteAll(int fd, uint8_t* block, size_t length, bool flushing) {
             continue;
         }
         if (n <= 0) {
+            if (n == 0) {
+                errno = ENOSPC;
+            }
             return false;
         }
 #ifdef SYNC_FILE_RANGE_WRITE
@@ -180,28 +70,35 @@ bool WriteAll(int fd, uint8_t* block, size_t length, bool flushing) {
     return true;
 }
 
+// A name of a few characters in the target's folder: the target's own name may already be as
+// long as the system allows, so nothing may be added to it.
+std::string TempTemplate(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".vmXXXXXX";
+}
+
 }  // namespace
 
 bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileError* error) {
+                           FileFailure* failure) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return SetError(error, FileError::kCannotOpen);
+        return Refuse(failure, FileError::kCannotOpen, errno);
     }
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return SetError(error, FileError::kCannotOpen);
+        return Refuse(failure, FileError::kCannotOpen);
     }
     const size_t size = static_cast<size_t>(st.st_size);
     if (static_cast<uint64_t>(st.st_size) > maxLength) {
         close(fd);
-        return SetError(error, FileError::kTooLarge);
+        return Refuse(failure, FileError::kTooLarge);
     }
     auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
     if (buffer == nullptr) {
         close(fd);
-        return SetError(error, FileError::kTooLarge);
+        return Refuse(failure, FileError::kTooLarge);
     }
     // The file may shrink while it is read; what counts is the bytes that actually arrived.
     size_t got = 0;
@@ -211,9 +108,10 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
             continue;
         }
         if (n < 0) {
+            const int code = errno;
             close(fd);
             PlatformFree(buffer);
-            return SetError(error, FileError::kReadFailed);
+            return Refuse(failure, FileError::kReadFailed, code);
         }
         if (n == 0) {
             break;
@@ -226,17 +124,18 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
     struct stat old;
     const bool exists = stat(path, &old) == 0;
     // Creating over a file the user may not write must fail as a truncating create would.
     if (exists && access(path, W_OK) != 0) {
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
     }
-    std::string temp = std::string(path) + ".XXXXXX";
+    // mkstemp tries further names itself when one is taken.
+    std::string temp = TempTemplate(path);
     const int fd = mkstemp(&temp[0]);
     if (fd < 0) {
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
     }
     mode_t mode;
     if (exists) {
@@ -249,12 +148,20 @@ bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, File
     // Replacing a file, the new one must be on the disk before the rename takes the old one
     // away, or a crash in between could leave neither. A new name puts nothing at risk, so it is
     // not made to wait for the disk.
-    const bool written =
+    bool ok =
         fchmod(fd, mode) == 0 && WriteAll(fd, data, length, exists) && (!exists || fsync(fd) == 0);
-    const bool closed = close(fd) == 0;
-    if (!written || !closed || rename(temp.c_str(), path) != 0) {
+    int code = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && rename(temp.c_str(), path) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
         unlink(temp.c_str());
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, code, true);
     }
     return true;
 }

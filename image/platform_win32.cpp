@@ -1,10 +1,11 @@
 // The platform seam on Windows: the process heap and the Win32 file calls.
-#include "image/platform.h"
-
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+#include "image/platform.h"
+#include "image/tell.h"
 
 void* PlatformAllocZeroed(size_t size) {
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
@@ -19,11 +20,30 @@ void PlatformDiscard(void*, size_t) {}
 
 namespace {
 
-bool SetError(FileError* error, FileError why) {
-    if (error != nullptr) {
-        *error = why;
+SystemReason ReasonOf(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+            return SystemReason::kNoFile;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return SystemReason::kNoFolder;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return SystemReason::kDenied;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return SystemReason::kInUse;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return SystemReason::kDiskFull;
+        default:
+            return SystemReason::kNone;
     }
-    return false;
+}
+
+bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
+    return Tell(failure, FileFailure{error, ReasonOf(code)});
 }
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
@@ -40,12 +60,14 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
 }
 
 // A file that another program holds open without sharing, or that is read-only, must fail the
-// save just as creating over it directly would. *exists tells whether there is a file to replace.
-bool TargetIsWritable(const char* path, bool* exists) {
+// save just as creating over it directly would. *exists tells whether there is a file to replace;
+// on false, *code is the system's reason.
+bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
     *exists = true;
     // Asked first because a Wine run as root opens a read-only file for writing all the same.
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        *code = ERROR_ACCESS_DENIED;
         return false;
     }
     HANDLE h =
@@ -54,36 +76,62 @@ bool TargetIsWritable(const char* path, bool* exists) {
         CloseHandle(h);
         return true;
     }
-    const DWORD why = GetLastError();
+    *code = GetLastError();
     *exists = false;
-    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
+    return *code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND;
+}
+
+// The target's folder, with its separator: everything up to the last slash, backslash or drive
+// colon, or nothing for a bare name.
+std::string FolderOf(const std::string& path) {
+    const size_t end = path.find_last_of("\\/:");
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+// A new file with a name of seven characters in the target's folder. The target's own name may
+// already reach the path length limit, so nothing is added to it; a taken name moves on to the
+// next number.
+HANDLE CreateTempBeside(const char* path, std::string* temp) {
+    const std::string folder = FolderOf(path);
+    const unsigned start = GetCurrentProcessId() * 2654435761u;
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        char name[16];
+        std::snprintf(name, sizeof name, "~vm%04x", (start + attempt) & 0xFFFFu);
+        *temp = folder + name;
+        HANDLE file = CreateFileA(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
 bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, size_t* length,
-                           FileError* error) {
+                           FileFailure* failure) {
     HANDLE file =
         CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return SetError(error, FileError::kCannotOpen);
+        return Refuse(failure, FileError::kCannotOpen, GetLastError());
     }
     DWORD high = 0;
     const DWORD low = GetFileSize(file, &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
         CloseHandle(file);
-        return SetError(error, FileError::kCannotOpen);
+        return Refuse(failure, FileError::kCannotOpen);
     }
     const uint64_t size64 = (uint64_t{high} << 32) | low;
     if (size64 > maxLength) {
         CloseHandle(file);
-        return SetError(error, FileError::kTooLarge);
+        return Refuse(failure, FileError::kTooLarge);
     }
     const size_t size = static_cast<size_t>(size64);
     auto* buffer = static_cast<uint8_t*>(PlatformAllocZeroed(size));
     if (buffer == nullptr) {
         CloseHandle(file);
-        return SetError(error, FileError::kTooLarge);
+        return Refuse(failure, FileError::kTooLarge);
     }
     // What counts is the bytes that actually arrived; a short read is judged by the decoder.
     size_t got = 0;
@@ -102,38 +150,36 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** data, s
     return true;
 }
 
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileError* error) {
+bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
     bool replacing = false;
-    if (!TargetIsWritable(path, &replacing)) {
-        return SetError(error, FileError::kCannotWrite);
+    DWORD code = NO_ERROR;
+    if (!TargetIsWritable(path, &replacing, &code)) {
+        return Refuse(failure, FileError::kCannotWrite, code);
     }
-    // The new file is written beside the target, in the same folder, so the final move is a
-    // rename on one volume and never a copy.
+    // The new file is written in the target's folder, so the final move is a rename on one
+    // volume and never a copy.
     std::string temp;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".~%lu-%u.tmp", GetCurrentProcessId(), attempt);
-        temp = std::string(path) + suffix;
-        file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
+    HANDLE file = CreateTempBeside(path, &temp);
     if (file == INVALID_HANDLE_VALUE) {
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, GetLastError());
     }
     // Replacing a file, the new one must be on the disk before the move takes the old one away,
     // or a crash in between could leave neither. A new name puts nothing at risk, so it is not
     // made to wait for the disk.
-    const bool written =
-        WriteAll(file, data, length) && (!replacing || FlushFileBuffers(file) != 0);
-    const bool closed = CloseHandle(file) != 0;
-    if (!written || !closed ||
+    bool ok = WriteAll(file, data, length) && (!replacing || FlushFileBuffers(file) != 0);
+    code = ok ? NO_ERROR : GetLastError();
+    if (!CloseHandle(file) && ok) {
+        ok = false;
+        code = GetLastError();
+    }
+    if (ok &&
         !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        code = GetLastError();
+    }
+    if (!ok) {
         DeleteFileA(temp.c_str());
-        return SetError(error, FileError::kCannotWrite);
+        return Refuse(failure, FileError::kCannotWrite, code);
     }
     return true;
 }

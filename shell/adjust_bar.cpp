@@ -6,8 +6,6 @@
 
 #include "shell/shell_state.h"
 
-AdjustBarHandles g_adjustBar = {};
-
 namespace {
 
 constexpr int kEditId = 1;

@@ -4,16 +4,6 @@
 
 #include <windows.h>
 
-enum AdjustIndex { kAdjustRed, kAdjustGreen, kAdjustBlue, kAdjustPenSize, kAdjustCount };
-
-// Handles of the boxes and up-downs, kept for the whole run. All boxes share one control ID
-// and all up-downs another, so the handlers tell them apart by handle alone.
-struct AdjustBarHandles {
-    HWND edit[kAdjustCount];
-    HWND upDown[kAdjustCount];
-};
-extern AdjustBarHandles g_adjustBar;  // CreateAdjustBar
-
 // Creates the twelve controls in MainFrame (the handle its procedure received: during
 // WM_CREATE the stored main window handle is still null).
 void CreateAdjustBar(HWND mainFrame);

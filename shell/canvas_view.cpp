@@ -1,77 +1,67 @@
 #include "shell/canvas_view.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "shell/shell_state.h"
 
-int32_t g_scrollX = 0;
-int32_t g_scrollY = 0;
-
 namespace {
 
 constexpr char kCanvasClassName[] = "CBMPWin";
-
-// Range and page of one scroll bar; both 0 while the image fits and the bar is hidden.
-struct ScrollAxis {
-    int32_t range;
-    int32_t page;
-};
-ScrollAxis g_axisX = {0, 0};
-ScrollAxis g_axisY = {0, 0};
-SCROLLINFO g_scrollInfo = {};
 
 void Repaint(HWND canvas) {
     InvalidateRgn(canvas, nullptr, FALSE);
     UpdateWindow(canvas);
 }
 
+SCROLLINFO ReadBar(HWND canvas, int bar) {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(canvas, bar, &info);
+    return info;
+}
+
+// Hands the bar a position (and, with SIF_ALL, its range and page) and returns the position
+// the bar kept, which is then the one the canvas draws at.
+int32_t WriteBar(HWND canvas, int bar, SCROLLINFO info) {
+    info.cbSize = sizeof(info);
+    SetScrollInfo(canvas, bar, &info, TRUE);
+    return ReadBar(canvas, bar).nPos;
+}
+
 // The bar spans 0 to the image size with a page of the client size; the offset stays within
 // 0 to size - page, so it drops at once when the canvas grows or the image shrinks.
-void SetUpAxis(HWND canvas, int bar, int32_t client, int32_t shown, ScrollAxis& axis,
-               int32_t& offset) {
+int32_t SetUpAxis(HWND canvas, int bar, int32_t client, int32_t shown) {
+    SCROLLINFO info = {};
+    info.fMask = SIF_ALL;
     if (client < shown) {
-        axis.range = shown;
-        axis.page = client;
-    } else {
-        axis.range = 0;
-        axis.page = 0;
+        info.nMax = shown;
+        info.nPage = static_cast<UINT>(client);
     }
-    if (offset >= axis.range - axis.page) {
-        offset = axis.range - axis.page;
+    const int32_t last = info.nMax - static_cast<int32_t>(info.nPage);
+    info.nPos = ReadBar(canvas, bar).nPos;
+    if (info.nPos >= last) {
+        info.nPos = last;
     }
-    g_scrollInfo.nMax = axis.range;
-    g_scrollInfo.nPage = static_cast<UINT>(axis.page);
-    g_scrollInfo.nPos = offset;
-    SetScrollInfo(canvas, bar, &g_scrollInfo, TRUE);
+    return WriteBar(canvas, bar, info);
 }
 
 void OnSize(HWND canvas, int32_t clientWidth, int32_t clientHeight) {
-    g_scrollInfo.cbSize = sizeof(g_scrollInfo);
-    g_scrollInfo.fMask = SIF_ALL;
-    g_scrollInfo.nMin = 0;
-    SetUpAxis(canvas, SB_HORZ, clientWidth, g_shownWidth, g_axisX, g_scrollX);
-    SetUpAxis(canvas, SB_VERT, clientHeight, g_shownHeight, g_axisY, g_scrollY);
+    g_scrollX = SetUpAxis(canvas, SB_HORZ, clientWidth, g_shownWidth);
+    g_scrollY = SetUpAxis(canvas, SB_VERT, clientHeight, g_shownHeight);
     Repaint(canvas);
 }
 
-// The thumb position of a live drag. The message carries only 16 bits of it, which is the
-// whole position unless the image is larger than that; then the bar is asked for all of it.
-int32_t TrackPosition(HWND canvas, int bar, const ScrollAxis& axis, WPARAM wParam) {
-    if (axis.range <= 0xFFFF) {
-        return HIWORD(wParam);
-    }
-    SCROLLINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_TRACKPOS;
-    GetScrollInfo(canvas, bar, &info);
-    return info.nTrackPos;
-}
-
-void OnScroll(HWND canvas, int bar, WPARAM wParam, const ScrollAxis& axis, int32_t& offset) {
+// thumb is the message's 16-bit thumb position: the whole position unless the image is larger
+// than that, and then the bar's own 32-bit tracking position stands in.
+void OnScroll(HWND canvas, int bar, int code, int32_t thumb, int32_t& offset) {
+    const SCROLLINFO info = ReadBar(canvas, bar);
+    const int32_t page = static_cast<int32_t>(info.nPage);
     int32_t step = 0;
-    switch (LOWORD(wParam)) {
+    switch (code) {
         case SB_LINEUP:
             step = -1;
             break;
@@ -79,13 +69,13 @@ void OnScroll(HWND canvas, int bar, WPARAM wParam, const ScrollAxis& axis, int32
             step = 1;
             break;
         case SB_PAGEUP:
-            step = -axis.page;
+            step = -page;
             break;
         case SB_PAGEDOWN:
-            step = axis.page;
+            step = page;
             break;
         case SB_THUMBTRACK:
-            step = TrackPosition(canvas, bar, axis, wParam) - offset;
+            step = (info.nMax <= 0xFFFF ? thumb : info.nTrackPos) - info.nPos;
             break;
         default:  // SB_THUMBPOSITION repeats where tracking already went; the rest do nothing
             break;
@@ -93,25 +83,28 @@ void OnScroll(HWND canvas, int bar, WPARAM wParam, const ScrollAxis& axis, int32
     if (step == 0) {
         return;
     }
-    int32_t moved = offset + step;
+    // The bar would allow one past size - page (its last position is nMax - nPage + 1).
+    int32_t moved = info.nPos + step;
     if (moved <= 0) {
         moved = 0;
     }
-    if (moved >= axis.range - axis.page) {
-        moved = axis.range - axis.page;
+    if (moved >= info.nMax - page) {
+        moved = info.nMax - page;
     }
-    offset = moved;
-    SetScrollPos(canvas, bar, offset, TRUE);
+    SCROLLINFO position = {};
+    position.fMask = SIF_POS;
+    position.nPos = moved;
+    offset = WriteBar(canvas, bar, position);
     Repaint(canvas);
 }
 
-// Mouse points arrive as unsigned 16-bit client coordinates (the canvas never captures the
-// mouse, so they are never negative); the offsets make them image points.
+// With the capture held, points left or above the canvas arrive negative, so the words are
+// read signed; the offsets make them image points.
 int32_t ImageX(LPARAM lParam) {
-    return static_cast<int32_t>(LOWORD(lParam)) + g_scrollX;
+    return GET_X_LPARAM(lParam) + g_scrollX;
 }
 int32_t ImageY(LPARAM lParam) {
-    return static_cast<int32_t>(HIWORD(lParam)) + g_scrollY;
+    return GET_Y_LPARAM(lParam) + g_scrollY;
 }
 
 void ReadOut(int32_t x, int32_t y) {
@@ -121,13 +114,14 @@ void ReadOut(int32_t x, int32_t y) {
     SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
 
-// The button state comes from the device at this moment, not from the message, so a drag
-// that began outside the canvas paints as soon as it enters the image.
-void OnMouseMove(HWND canvas, int32_t x, int32_t y) {
+// Only a drag begun on the canvas paints: the button may be down for someone else, such as the
+// second press of a double-click that closed a dialog above the canvas. The message's own key
+// state is what the button was at this move, so the last move before a release paints too.
+void OnMouseMove(HWND canvas, int32_t x, int32_t y, WPARAM keys) {
     if (!g_image.Contains(x, y)) {
         return;  // the readout keeps its last text
     }
-    if (GetAsyncKeyState(VK_LBUTTON) < 0) {
+    if (g_canvasDragging && (keys & MK_LBUTTON) != 0) {
         StampPen(g_image, g_adjust, x, y);
         Repaint(canvas);
         g_modified = true;
@@ -137,10 +131,17 @@ void OnMouseMove(HWND canvas, int32_t x, int32_t y) {
 
 // A press stamps wherever it lands: a big pen just off the image still reaches into it.
 void OnLButtonDown(HWND canvas, int32_t x, int32_t y) {
+    SetCapture(canvas);
+    g_canvasDragging = true;
     StampPen(g_image, g_adjust, x, y);
     InvalidateRgn(canvas, nullptr, FALSE);
     ReadOut(x, y);
     g_modified = true;
+}
+
+void OnLButtonUp() {
+    g_canvasDragging = false;
+    ReleaseCapture();
 }
 
 void OnPaint(HWND canvas) {
@@ -190,16 +191,22 @@ LRESULT CALLBACK CanvasViewProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnPaint(window);
             return 0;
         case WM_HSCROLL:
-            OnScroll(window, SB_HORZ, wParam, g_axisX, g_scrollX);
+            OnScroll(window, SB_HORZ, LOWORD(wParam), HIWORD(wParam), g_scrollX);
             return 0;
         case WM_VSCROLL:
-            OnScroll(window, SB_VERT, wParam, g_axisY, g_scrollY);
+            OnScroll(window, SB_VERT, LOWORD(wParam), HIWORD(wParam), g_scrollY);
             return 0;
         case WM_MOUSEMOVE:
-            OnMouseMove(window, ImageX(lParam), ImageY(lParam));
+            OnMouseMove(window, ImageX(lParam), ImageY(lParam), wParam);
             return 0;
         case WM_LBUTTONDOWN:
             OnLButtonDown(window, ImageX(lParam), ImageY(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            OnLButtonUp();
+            return 0;
+        case WM_CAPTURECHANGED:
+            g_canvasDragging = false;
             return 0;
         case WM_DESTROY:
             return 0;

@@ -5,12 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
-// Scroll offsets in image pixels; written by the canvas's size and scroll handlers only.
-extern int32_t g_scrollX;
-extern int32_t g_scrollY;
-
 // Registers "CBMPWin"; the result is not examined (a second registration changes nothing).
 void RegisterCanvasClass();
 // Creates the canvas as a 1 x 1 child of MainFrame; the first layout gives it its place.

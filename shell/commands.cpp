@@ -15,11 +15,6 @@ constexpr char kAuthorSite[] = "https://velmora.example.com/";
 constexpr char kBmpExtension[] = ".bmp";
 constexpr int kBmpExtensionLength = 4;
 
-// The dialog file buffer holds 256 bytes with the terminator; the drop buffer matches it so a
-// dropped path can always be handed on to the next file dialog.
-constexpr int kDropCapacity = 256;
-char g_dropFile[kDropCapacity];
-
 void OpenUrlWithShell(const char* url) {
     ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
 }
@@ -47,8 +42,7 @@ bool EndsWithBmpExtension(const char* text, int length) {
 // The common ending of every successful open, drop and save.
 void AdoptFileName(const char* path) {
     g_modified = false;
-    lstrcpynA(g_currentFileName, path, static_cast<int>(sizeof g_currentFileName));
-    UpdateTitle();
+    SetCurrentFileName(path);
 }
 
 bool LoadImageFile(const char* path) {
@@ -125,8 +119,7 @@ void OnOverwriteSave(HWND mainFrame) {
 
 void OnPaste() {
     if (PasteFromClipboard(g_image)) {
-        g_currentFileName[0] = '\0';
-        UpdateTitle();
+        SetCurrentFileName("");
     }
     RefitCanvas();
 }
@@ -196,8 +189,8 @@ void OnDropFiles(HDROP drop) {
     // A path that does not fit is refused whole: opening it cut short would load, or later
     // overwrite, a different file.
     UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    if (count > 0 && DragQueryFileA(drop, 0, nullptr, 0) < static_cast<UINT>(kDropCapacity) &&
-        DragQueryFileA(drop, 0, g_dropFile, kDropCapacity) > 0) {
+    if (count > 0 && DragQueryFileA(drop, 0, nullptr, 0) < static_cast<UINT>(kDialogPathCapacity) &&
+        DragQueryFileA(drop, 0, g_dropFile, kDialogPathCapacity) > 0) {
         if (LoadImageFile(g_dropFile)) {
             lstrcpyA(g_dialogFile, g_dropFile);
         }
@@ -212,7 +205,7 @@ void RefitCanvas() {
     g_shownHeight = g_image.GetHeight();
     // Two size changes, so the canvas recomputes its scroll ranges even when its own size is
     // the same as before, and ends at its proper size.
-    MoveWindow(g_canvas, 0, 32, g_canvasWidth - 1, g_canvasHeight, FALSE);
-    MoveWindow(g_canvas, 0, 32, g_canvasWidth, g_canvasHeight, TRUE);
+    MoveWindow(g_canvas, 0, kAdjustBarHeight, g_canvasWidth - 1, g_canvasHeight, FALSE);
+    MoveWindow(g_canvas, 0, kAdjustBarHeight, g_canvasWidth, g_canvasHeight, TRUE);
     InvalidateRgn(g_mainWindow, nullptr, FALSE);
 }

@@ -13,33 +13,14 @@
 #include "shell/commands.h"
 #include "shell/shell_state.h"
 
-HINSTANCE g_instance = nullptr;
-HWND g_mainWindow = nullptr;
-char g_currentFileName[kPathCapacity] = "";
-bool g_modified = false;
-int32_t g_shownWidth = 0;
-int32_t g_shownHeight = 0;
-AdjustSettings g_adjust = {0, 0, 0, 1};
-HWND g_canvas = nullptr;
-HWND g_statusBar = nullptr;
-int32_t g_canvasWidth = 0;
-int32_t g_canvasHeight = 0;
-OPENFILENAMEA g_fileDialog = {};
-char g_dialogFile[256] = "";
-char g_dialogFileTitle[256] = "";
-
 namespace {
 
 constexpr char kMainClassName[] = "CWindow";
-constexpr int kAdjustBarHeight = 32;
-
-// The product name, " - " and the longest current file name.
-char g_titleBuffer[sizeof(kProductName) + 3 + kPathCapacity];
 
 // Two filter pairs and the closing zero (the literal adds the last one).
 constexpr char kFileFilter[] = "ビットマップ(*.bmp)\0*.bmp\0すべてのファイル(*.*)\0*.*\0";
 
-void RegisterMainFrameClass() {
+bool RegisterMainFrameClass() {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
     wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -50,20 +31,21 @@ void RegisterMainFrameClass() {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     wc.lpszClassName = kMainClassName;
     wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    RegisterClassExA(&wc);
+    if (RegisterClassExA(&wc) != 0) {
+        return true;
+    }
+    // A second start in one process finds the class still registered; only a class that is
+    // ours may stand in, or the window would run someone else's procedure.
+    WNDCLASSEXA existing = {};
+    existing.cbSize = sizeof(existing);
+    return GetClassInfoExA(g_instance, kMainClassName, &existing) &&
+           existing.lpfnWndProc == MainFrameProc;
 }
 
-// Loads the file the command line names. Only a successful load names the current file; a tail
-// longer than the current file name can hold is refused whole.
-void LoadCommandLineFile(const char* commandLine) {
-    g_currentFileName[0] = '\0';
-    static char path[kPathCapacity];
-    if (!CommandLinePath(commandLine, path, sizeof(path))) {
-        return;
-    }
-    if (LoadBmp(g_image, path)) {
-        lstrcpyA(g_currentFileName, path);
-    }
+// A tail longer than the current file name can hold is refused whole.
+bool LoadCommandLineFile(const char* commandLine) {
+    return CommandLinePath(commandLine, g_commandLinePath, sizeof(g_commandLinePath)) &&
+           LoadBmp(g_image, g_commandLinePath);
 }
 
 void PrepareFileDialog(HWND mainFrame) {
@@ -74,9 +56,10 @@ void PrepareFileDialog(HWND mainFrame) {
     g_fileDialog.lpstrFilter = kFileFilter;
     g_fileDialog.nFilterIndex = 1;
     g_fileDialog.lpstrFile = g_dialogFile;
-    g_fileDialog.nMaxFile = 255;
+    // One short of the buffers, as the dialogs have always been given.
+    g_fileDialog.nMaxFile = kDialogPathCapacity - 1;
     g_fileDialog.lpstrFileTitle = g_dialogFileTitle;
-    g_fileDialog.nMaxFileTitle = 255;
+    g_fileDialog.nMaxFileTitle = kDialogPathCapacity - 1;
 }
 
 void OnCreate(HWND window) {
@@ -122,18 +105,6 @@ HMENU BuildPopup(const MenuItem* items, size_t count) {
 
 }  // namespace
 
-void UpdateTitle() {
-    // wsprintfA writes at most 1024 bytes; a longer path is joined by hand rather than cut.
-    if (lstrlenA(g_currentFileName) < 1000) {
-        wsprintfA(g_titleBuffer, "%s - %s", kProductName, g_currentFileName);
-    } else {
-        lstrcpyA(g_titleBuffer, kProductName);
-        lstrcatA(g_titleBuffer, " - ");
-        lstrcatA(g_titleBuffer, g_currentFileName);
-    }
-    SetWindowTextA(g_mainWindow, g_titleBuffer);
-}
-
 HMENU BuildMenuBar() {
     static const MenuItem kFile[] = {
         {IDM_OPEN, "開く（&O）"},
@@ -154,7 +125,6 @@ HMENU BuildMenuBar() {
         {IDM_VERSION_INFO, "バージョン情報（&A）"},
         {IDM_AUTHOR_SITE, "作者サイト「Hollowmere」へ（&G）"},
     };
-    // All five menus exist before any item goes in, as the bar is assembled last.
     HMENU bar = CreateMenu();
     HMENU file = BuildPopup(kFile, sizeof(kFile) / sizeof(kFile[0]));
     HMENU edit = BuildPopup(kEdit, sizeof(kEdit) / sizeof(kEdit[0]));
@@ -169,9 +139,13 @@ HMENU BuildMenuBar() {
 
 HWND StartVelmora(HINSTANCE instance, const char* commandLine) {
     g_instance = instance;
+    g_mainWindow = nullptr;
+    SetCurrentFileName("");
     InitCommonControls();
-    RegisterMainFrameClass();
-    LoadCommandLineFile(commandLine);
+    if (!RegisterMainFrameClass()) {
+        return nullptr;
+    }
+    const bool loaded = LoadCommandLineFile(commandLine);
     g_shownWidth = g_image.GetWidth();
     g_shownHeight = g_image.GetHeight();
     g_adjust = {0, 0, 0, 1};
@@ -179,11 +153,22 @@ HWND StartVelmora(HINSTANCE instance, const char* commandLine) {
     g_mainWindow = CreateWindowExA(0, kMainClassName, kProductName,
                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                    600, 450, nullptr, nullptr, instance, nullptr);
-    if (g_currentFileName[0] != '\0') {
-        UpdateTitle();
+    if (g_mainWindow == nullptr) {
+        return nullptr;
+    }
+    if (loaded) {
+        SetCurrentFileName(g_commandLinePath);
     }
     SetMenu(g_mainWindow, BuildMenuBar());
     return g_mainWindow;
+}
+
+int RunVelmora(HINSTANCE instance, const char* commandLine) {
+    // With no window nothing could ever post the quit message, so the loop would wait forever.
+    if (StartVelmora(instance, commandLine) == nullptr) {
+        return 1;
+    }
+    return RunMessageLoop();
 }
 
 int RunMessageLoop() {

@@ -13,6 +13,11 @@
 // command-line path is never cut short or copied past the end.
 constexpr size_t kPathCapacity = 32768;
 constexpr char kProductName[] = "Velmora";
+// Bytes of the file dialog's buffers and of the drop buffer, terminator included; the drop
+// buffer matches so a dropped path can always be handed on to the next dialog.
+constexpr int kDialogPathCapacity = 256;
+// The adjustment bar's strip along the top of MainFrame; the canvas starts below it.
+constexpr int kAdjustBarHeight = 32;
 
 enum MenuCommand : int {
     IDM_OPEN = 101,
@@ -27,24 +32,45 @@ enum MenuCommand : int {
     IDM_AUTHOR_SITE = 802,
 };
 
+enum AdjustIndex { kAdjustRed, kAdjustGreen, kAdjustBlue, kAdjustPenSize, kAdjustCount };
+
+// Handles of the bar's boxes and up-downs. All boxes share one control ID and all up-downs
+// another, so the handlers tell them apart by handle alone.
+struct AdjustBarHandles {
+    HWND edit[kAdjustCount];
+    HWND upDown[kAdjustCount];
+};
+
 extern HINSTANCE g_instance;                   // start-up
 extern HWND g_mainWindow;                      // start-up, once CreateWindowExA returns
-extern char g_currentFileName[kPathCapacity];  // start-up load, open, drop, save, paste
-extern bool g_modified;                        // set by pen stamps; cleared by open, drop, save
-extern int32_t g_shownWidth;                   // start-up and RefitCanvas
-extern int32_t g_shownHeight;                  // start-up and RefitCanvas
-extern AdjustSettings g_adjust;                // start-up, then the up-down controls only
+extern char g_commandLinePath[kPathCapacity];  // start-up, the path the command line names
+extern char g_currentFileName[kPathCapacity];  // SetCurrentFileName only
+extern char g_titleBuffer[sizeof(kProductName) + 3 + kPathCapacity];  // UpdateTitle
+extern bool g_modified;          // set by pen stamps; cleared by open, drop, save
+extern int32_t g_shownWidth;     // start-up and RefitCanvas
+extern int32_t g_shownHeight;    // start-up and RefitCanvas
+extern AdjustSettings g_adjust;  // start-up, then the up-down controls only
 
-extern HWND g_canvas;           // MainFrame's creation handler
-extern HWND g_statusBar;        // MainFrame's creation handler
-extern int32_t g_canvasWidth;   // MainFrame's layout handler
-extern int32_t g_canvasHeight;  // MainFrame's layout handler
+extern HWND g_canvas;                 // MainFrame's creation handler
+extern HWND g_statusBar;              // MainFrame's creation handler
+extern AdjustBarHandles g_adjustBar;  // CreateAdjustBar, in MainFrame's creation handler
+extern int32_t g_canvasWidth;         // MainFrame's layout handler
+extern int32_t g_canvasHeight;        // MainFrame's layout handler
+
+// The offsets the canvas draws at, in image pixels: always the position its scroll bar kept,
+// written by the canvas's size and scroll handlers only.
+extern int32_t g_scrollX;
+extern int32_t g_scrollY;
+extern bool g_canvasDragging;  // canvas: set by a press on it, cleared by release, capture loss
 
 // The one file dialog record shared by open, save-as and overwrite save, so path and filter
-// carry over; filled by MainFrame's creation handler.
+// carry over; filled by MainFrame's creation handler, then by the dialogs and drops.
 extern OPENFILENAMEA g_fileDialog;
-extern char g_dialogFile[256];
-extern char g_dialogFileTitle[256];
+extern char g_dialogFile[kDialogPathCapacity];       // the dialogs, and a drop's path
+extern char g_dialogFileTitle[kDialogPathCapacity];  // the dialogs; nothing reads it
+extern char g_dropFile[kDialogPathCapacity];         // the drop handler
 
 // Sets the title "Velmora - <current file name>".
 void UpdateTitle();
+// Names the current file (empty after a paste) and retitles the window to match.
+void SetCurrentFileName(const char* path);

@@ -1,4 +1,4 @@
-// The program's entry: everything but the message loop lives in the velmora_shell library so
+// The program's entry: everything lives in the velmora_shell library so
 // tests can create the same windows.
 #include <windows.h>
 
@@ -7,6 +7,5 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The runtime's own tail may differ from the system's rules (quoting, two-byte characters),
     // so the full command line is parsed here.
-    StartVelmora(instance, GetCommandLineA());
-    return RunMessageLoop();
+    return RunVelmora(instance, GetCommandLineA());
 }

@@ -48,10 +48,17 @@ TEST(ClipboardTest, ReadsWhatTheModelAcceptsAndNothingElse) {
         ExpectLikeModel(MakeDib(width, 2, 32, 52, 3));
         ExpectLikeModel(MakeDib(width, 2, 24, 124), true);
     }
+    // A colour table sits before the rows, after any masks, and is never read as pixels.
+    for (uint32_t entries : {0, 2, 256})
+        for (Bytes block : {MakeDib(5, 3, 24), MakeDib(4, 2, 32, 40, 3)}) {
+            block.insert(block.begin() + (block[16] == 3 ? 52 : 40), entries * 4, 0x77);
+            PutLe32(block, 32, entries);
+            ExpectLikeModel(block, entries == 256);
+        }
     const Bytes small = MakeDib(3, 2, 24);
     for (size_t length = 0; length < small.size(); ++length)
         ExpectLikeModel(Bytes(small.begin(), small.begin() + length));
-    for (size_t at : {0, 4, 8, 14, 16})
+    for (size_t at : {0, 4, 8, 14, 16, 32})
         for (uint32_t value : {0u, 1u, 3u, 32u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
             Bytes block = MakeDib(3, 2, 32);
             PutLe32(block, at, value);

@@ -57,16 +57,31 @@ TEST(CodecTest, LoadsWhatTheModelAcceptsAndNothingElse) {
 }
 
 // The saved file is MakeBmp's layout exactly with zero fill; the fourth bytes are dropped. Each
-// save replaces a longer file and leaves nothing else beside it.
+// save replaces a longer file and leaves nothing else beside it, even under the longest name the
+// system takes (a relative one) or, on Windows, the longest whole path.
 TEST(CodecTest, SavesTheFixedLayoutOverAnOldFile) {
-    ScratchDir dir;
-    for (auto [width, height] : {std::pair{1501, 3000}, {17, 2}, {16, 2}, {5, 3}, {3, 1}}) {
-        ScopedImage s;
-        ASSERT_TRUE(s.image.Create(width, height));
-        Scramble(s.image, 0);
-        FillPattern(s.image);
-        ASSERT_TRUE(SaveBmp(s.image, dir.Path("out.bmp").c_str()));
-        EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) == MakeBmp(width, height, 0)) << width;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 1);
+#ifdef _WIN32
+    const size_t longest[2] = {250, 259};
+#else
+    const size_t longest[2] = {255, 0};
+#endif
+    const auto cwd = std::filesystem::current_path();
+    for (bool whole : {false, true}) {
+        ScratchDir dir;
+        std::filesystem::current_path(dir.root);
+        const size_t length = whole ? longest[1] - dir.root.size() - 1 : longest[0];
+        const std::string name = std::string(length - 4, 'n') + ".bmp";
+        for (auto [width, height] : {std::pair{1501, 3000}, {17, 2}, {16, 2}, {5, 3}, {3, 1}}) {
+            ScopedImage s;
+            ASSERT_TRUE(s.image.Create(width, height));
+            Scramble(s.image, 0);
+            FillPattern(s.image);
+            ASSERT_TRUE(SaveBmp(s.image, (whole ? dir.Path(name) : name).c_str())) << whole;
+            EXPECT_TRUE(ReadFileBytes(name) == MakeBmp(width, height, 0)) << width;
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 1);
+        }
+        std::filesystem::current_path(cwd);
+        if (!longest[1])
+            break;
     }
 }

@@ -60,10 +60,13 @@ TEST(PlatformTest, CreateWhoseAllocationFailsKeepsThePicture) {
 
 namespace {
 
-// The 2 x 2 file must be there as it was, with nothing left beside it.
-void ExpectOldFileKept(const ScratchDir& dir, bool saved, BmpError error) {
+// The 2 x 2 file must be there as it was, with nothing left beside it, and a refusal the user
+// can act on named as such.
+void ExpectOldFileKept(const ScratchDir& dir, bool saved, BmpError error, SystemReason reason,
+                       SystemReason want) {
     EXPECT_FALSE(saved);
     EXPECT_EQ(error, BmpError::kCannotWrite);
+    EXPECT_TRUE(reason == want || want == SystemReason::kNone) << int(reason);
     EXPECT_TRUE(ReadFileBytes(dir.Path("p.bmp")) == MakeBmp(2, 2));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 1) << "stray file";
 }
@@ -78,22 +81,27 @@ TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
         const std::string target = dir.Path("p.bmp");
         ASSERT_TRUE(WriteFileBytes(target, MakeBmp(2, 2)));
         BmpError error = BmpError::kNone;
+        SystemReason reason = SystemReason::kNone;
         bool saved = false;
 #ifdef _WIN32
+        const SystemReason in = SystemReason::kInUse, denied = SystemReason::kDenied, none = {};
+        const SystemReason want[6] = {in, in, denied, none, none, none};
         if (fault == 3 || fault == 4)
             continue;
         // Held open by a reader that shares nothing, one that lets others read; read-only.
         if (fault < 2) {
             HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, fault ? FILE_SHARE_READ : 0,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
-            saved = SaveBmp(s.image, target.c_str(), &error);
+            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
             CloseHandle(h);
         } else if (fault == 2) {
             SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
-            saved = SaveBmp(s.image, target.c_str(), &error);
+            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
             SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
 #else
+        const SystemReason denied = SystemReason::kDenied, none = {};
+        const SystemReason want[6] = {none, none, none, denied, denied, none};
         // Cut off after nothing, after the headers, one byte short.
         if (fault < 3) {
             signal(SIGXFSZ, SIG_IGN);
@@ -101,7 +109,7 @@ TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
             getrlimit(RLIMIT_FSIZE, &old);
             const rlimit capped{rlim_t(fault == 0 ? 0 : fault == 1 ? 54 : 49205), old.rlim_max};
             setrlimit(RLIMIT_FSIZE, &capped);
-            saved = SaveBmp(s.image, target.c_str(), &error);
+            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
             setrlimit(RLIMIT_FSIZE, &old);
         } else if (fault < 5) {
             // A read-only folder, then a read-only file. Root ignores permission bits, so the
@@ -111,17 +119,17 @@ TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
             const bool root = geteuid() == 0;
             ASSERT_TRUE(!root || (setgroups(0, nullptr) | setresgid(65534, 65534, 0) |
                                   setresuid(65534, 65534, 0)) == 0);
-            saved = SaveBmp(s.image, target.c_str(), &error);
+            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
             ASSERT_TRUE(!root || (setresuid(0, 0, 0) | setresgid(0, 0, 0)) == 0);
         }
 #endif
         if (fault == 5) {  // a folder where the file should go
             std::filesystem::rename(target, dir.Path("q"));
             std::filesystem::create_directory(target);
-            saved = SaveBmp(s.image, target.c_str(), &error);
+            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
             std::filesystem::remove(target);
             std::filesystem::rename(dir.Path("q"), target);
         }
-        ExpectOldFileKept(dir, saved, error);
+        ExpectOldFileKept(dir, saved, error, reason, want[fault]);
     }
 }

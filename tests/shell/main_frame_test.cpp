@@ -25,6 +25,48 @@ std::string ClassName(HWND window) {
 
 using MainFrameTest = ShellTest;
 
+// A start-up that makes no window ends at once with a failure code rather than waiting in a
+// loop nothing could end: the window refused by a hook, then a "CWindow" class that is not ours.
+LRESULT CALLBACK RefuseCreation(int code, WPARAM wParam, LPARAM lParam) {
+    return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+}
+TEST_F(MainFrameTest, StartUpWithoutAWindowEndsWithAFailure) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseCreation, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(1, RunVelmora(instance, "velmora.exe"));
+    UnhookWindowsHookEx(hook);
+    UnregisterClassA("CWindow", instance);
+    WNDCLASSEXA other = {};
+    other.cbSize = sizeof(other);
+    other.lpfnWndProc = DefWindowProcA;
+    other.hInstance = instance;
+    other.lpszClassName = "CWindow";
+    ASSERT_NE(0, RegisterClassExA(&other));
+    EXPECT_EQ(1, RunVelmora(instance, "velmora.exe"));
+    UnregisterClassA("CWindow", instance);
+}
+
+// The file properties read the version record through the ANSI calls too, so its copyright
+// must come back as the version box's code page 932 text.
+TEST(VersionRecordTest, NamesTheProgramAndItsCopyright) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::vector<char> record(GetFileVersionInfoSizeA(path, nullptr));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(record.size()), record.data()));
+    const auto value = [&](const char* name) {
+        char* text = nullptr;
+        UINT length = 0;
+        const std::string key = std::string("\\StringFileInfo\\041104B0\\") + name;
+        VerQueryValueA(record.data(), key.c_str(), reinterpret_cast<void**>(&text), &length);
+        return std::string(text != nullptr ? text : "");
+    };
+    EXPECT_EQ("Velmora", value("ProductName"));
+    EXPECT_EQ("Velmora", value("FileDescription"));
+    EXPECT_EQ("05", value("ProductVersion"));
+    EXPECT_EQ("Copyright (C) 2026 Velmora 開発チーム", value("LegalCopyright"));
+}
+
 // Start-up builds the same windows every time and remembers the path only when the file loads;
 // everything else keeps "Velmora". How the tail is cut is tested byte by byte with the command
 // line; here the files load for real.

@@ -16,6 +16,7 @@ void ShellTest::SetUp() {
     g_scrollX = 0;
     g_scrollY = 0;
     g_modified = false;
+    g_canvasDragging = false;
     g_dialogFile[0] = '\0';
 }
 

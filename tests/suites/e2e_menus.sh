@@ -2,7 +2,8 @@
 # End to end through the menus, as a user would: start velmora.exe under Wine in a private Xvfb
 # with no file, open a BMP through File > Open (typing its path into the dialog), raise the red
 # offset, paint a stroke with a drag, save under a new name typed without extension through
-# File > Save, and read the saved file's pixels back. Then the image size box and File > Exit.
+# File > Save, and read the saved file's pixels back. Then a double-click in the open dialog must
+# not paint the picture it opens, and the image size box and File > Exit.
 # Uses (or builds) $VELMORA_BUILD_ROOT/windows. Prints a CTest-style closing line.
 . "$(dirname "$0")/lib/e2e_common.sh"
 
@@ -94,6 +95,28 @@ check "the saved file holds the stroke with the red offset" \
   bash -c 'grep -q "^on " "$1" && ! grep "^on" "$1" | tr " " "\n" | tail -n +2 | grep -qv "^70,80,160$"' _ "$work/pixels.txt"
 check "the rest of the saved picture is unchanged" \
   bash -c 'grep -q "^off " "$1" && ! grep "^off" "$1" | tr " " "\n" | tail -n +2 | grep -qv "^40,80,160$"' _ "$work/pixels.txt"
+
+# With the red offset still set, File > Open again and a double-click on in.bmp, the list's first
+# entry, which lies over the canvas: the dialog closes on the second press, and the picture that
+# opens must show unpainted under the mouse. The second press is held long enough for the
+# window's first move to arrive while the button is still down.
+keys alt+f o
+dialog=$(find_window '^開く$')
+check "File > Open shows its dialog again" test -n "$dialog"
+[ -n "$dialog" ] || finish
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+mx=$((X + 45)) my=$((Y + 65))
+xdotool mousemove $mx $my sleep 0.3 mousedown 1 sleep 0.08 mouseup 1 mousedown 1 sleep 0.5 mouseup 1
+check "the double-clicked file names the title" wait_title '^Velmora - .*in\.bmp$'
+sleep 1
+shot "$work/reopened.ppm"
+check "the double-click leaves the opened picture unpainted" env PYTHONPATH="$work" python3 -c '
+import sys, ppm
+w, h, px = ppm.load(sys.argv[1])
+cx, cy, mx, my = map(int, sys.argv[2:])
+inside = cx <= mx < cx + 300 and cy <= my < cy + 200
+sys.exit(not inside or any(px(x, y) != (40, 80, 160) for y in range(cy, cy + 200) for x in range(cx, cx + 300)))
+' "$work/reopened.ppm" "$cx" "$cy" "$mx" "$my"
 
 # Image information > Image size: its box names the size; Return closes it.
 keys alt+i s

@@ -149,7 +149,7 @@ bool ModelDib(const Bytes& b, Picture* out) {
     const int bits = b[14] | b[15] << 8;
     const int64_t width = int32_t(GetLe32(b, 4)), height = int32_t(GetLe32(b, 8));
     const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
-    const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0);
+    const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0) + GetLe32(b, 32) * 4ull;
     const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;
     if ((bits != 24 && bits != 32) || width < 1 || height < 1 ||
         offset + stride * height > b.size())
