@@ -1,12 +1,7 @@
-// The clipboard block against the model, and copy and paste through the seam: the system
-// clipboard on Windows, elsewhere the in-process stand-in, whose faults can be made to happen.
+// Copy and paste through the seam: the system clipboard on Windows, elsewhere the in-process
+// stand-in, whose faults can be made to happen.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
-
-#include "image/clipboard_dib.h"
-#include "image/platform_clipboard.h"
 #include "tests/support/test_files.h"
 
 #ifdef _WIN32
@@ -14,57 +9,6 @@
 #else
 #include "image/platform_clipboard_standin.h"
 #endif
-
-namespace {
-
-// Read from a copy of exactly its length, or put on the clipboard and pasted when `place`.
-void ExpectLikeModel(const Bytes& block, bool place = false) {
-    Picture want;
-    const bool accepted = ModelDib(block, &want);
-    std::unique_ptr<uint8_t[]> exact(new uint8_t[block.size() + 1]);
-    std::copy(block.begin(), block.end(), exact.get());
-    if (place) {
-        ClipboardBlock h = PlatformAllocMovable(block.size());
-        std::memcpy(PlatformLockMovable(h), block.data(), block.size());
-        PlatformUnlockMovable(h);
-        ASSERT_TRUE(PlatformOpenClipboard() && PlatformEmptyClipboard() &&
-                    PlatformSetClipboardDib(h));
-        PlatformCloseClipboard();
-    }
-    ScopedImage s;
-    const bool read =
-        place ? PasteFromClipboard(s.image) : ReadDibBlock(s.image, exact.get(), block.size());
-    EXPECT_EQ(read, accepted) << block.size() << " bytes";
-    EXPECT_TRUE(Capture(s.image) == (read ? want : Blank(128, 128)));
-}
-
-}  // namespace
-
-TEST(ClipboardTest, ReadsWhatTheModelAcceptsAndNothingElse) {
-    for (int32_t width : {1, 2, 3, 4, 5}) {
-        ExpectLikeModel(MakeDib(width, 2, 24));
-        ExpectLikeModel(MakeDib(width, 2, 32), true);
-        ExpectLikeModel(MakeDib(width, 2, 32, 40, 3));
-        ExpectLikeModel(MakeDib(width, 2, 32, 52, 3));
-        ExpectLikeModel(MakeDib(width, 2, 24, 124), true);
-    }
-    // A colour table sits before the rows, after any masks, and is never read as pixels.
-    for (uint32_t entries : {0, 2, 256})
-        for (Bytes block : {MakeDib(5, 3, 24), MakeDib(4, 2, 32, 40, 3)}) {
-            block.insert(block.begin() + (block[16] == 3 ? 52 : 40), entries * 4, 0x77);
-            PutLe32(block, 32, entries);
-            ExpectLikeModel(block, entries == 256);
-        }
-    const Bytes small = MakeDib(3, 2, 24);
-    for (size_t length = 0; length < small.size(); ++length)
-        ExpectLikeModel(Bytes(small.begin(), small.begin() + length));
-    for (size_t at : {0, 4, 8, 14, 16, 32})
-        for (uint32_t value : {0u, 1u, 3u, 32u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
-            Bytes block = MakeDib(3, 2, 32);
-            PutLe32(block, at, value);
-            ExpectLikeModel(block);
-        }
-}
 
 // Copy writes every byte of the block: 24 bits, bottom row first, zero fill, fourth bytes dropped.
 TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {

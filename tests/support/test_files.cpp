@@ -1,16 +1,12 @@
 #include "tests/support/test_files.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
-#include <initializer_list>
-
-namespace fs = std::filesystem;
+#include <memory>
 
 ScratchDir::ScratchDir() {
-    static std::atomic<unsigned> counter{0};
+    static unsigned counter = 0;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     root = (fs::temp_directory_path() /
             ("velmora-test-" + std::to_string(stamp) + "-" + std::to_string(counter++)))
@@ -171,4 +167,29 @@ void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y) {
     const int64_t n = s.penSize;
     for (int64_t i = 0; i < n * n; ++i)
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
+}
+
+std::string Mismatch(const Bytes& input, const std::string& path) {
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
+    std::copy(input.begin(), input.end(), exact.get());
+    Picture dib, bmp;
+    const bool block = ModelDib(input, &dib);
+    const BmpError verdict = ModelBmp(input, &bmp);
+    if (!path.empty() && !WriteFileBytes(path, input))
+        return "no file";
+    for (int road = 0; road < (path.empty() ? 2 : 3); ++road) {
+        ScopedImage s;
+        Scramble(s.image, uint32_t(input.size()));
+        const Picture before = Capture(s.image);
+        BmpError error = BmpError::kCannotWrite;
+        const bool read = road == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
+                          : road == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
+                                      : LoadBmp(s.image, path.c_str(), &error);
+        if (read != (road ? verdict == BmpError::kNone : block) || (road && error != verdict) ||
+            !(Capture(s.image) == (!read  ? before
+                                   : road ? bmp
+                                          : dib)))
+            return "road " + std::to_string(road) + ", " + std::to_string(input.size()) + " bytes";
+    }
+    return "";
 }

@@ -3,13 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/bmp_file.h"
+#include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 
 using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
 
 // A fresh folder of its own for one test, removed with everything in it afterwards.
 struct ScratchDir {
@@ -33,7 +37,7 @@ Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE);
 Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize = 40,
               uint32_t compression = 0, uint8_t fill = 0xEE);
 
-// An image that is released when the test ends (PixelImage itself never frees on destruction).
+// PixelImage itself never frees on destruction.
 struct ScopedImage {
     PixelImage image;
     ~ScopedImage() { image.Release(); }
@@ -51,8 +55,7 @@ struct Picture {
     uint8_t* At(int64_t x, int64_t y) { return &block[40 + (size_t(y) * width + x) * 4]; }
 };
 Picture Capture(const PixelImage& image);
-// A new image of that size: the top-down 32-bit header and black pixels.
-Picture Blank(int32_t width, int32_t height);
+Picture Blank(int32_t width, int32_t height);  // a new image: top-down 32-bit header, black
 
 // The verdicts, worked out in 64 bits straight from the headers.
 BmpError ModelBmp(const Bytes& file, Picture* out);
@@ -60,3 +63,7 @@ bool ModelDib(const Bytes& block, Picture* out);
 // Each channel plus its offset, clamped to 0..255; the fourth byte as it was; outside, nothing.
 void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s);
 void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y);
+// The input read as a clipboard block and as a BMP in memory, each from a block of exactly its
+// length, and through a file when given a path: what differs from the models, or "". A refusal
+// must leave the image as it was.
+std::string Mismatch(const Bytes& input, const std::string& path = "");
