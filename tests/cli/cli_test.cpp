@@ -3,97 +3,93 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <utility>
-#include <string>
-#include <vector>
+#include <cstring>
+#include <sstream>
 
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
 namespace {
 
-// Runs in the folder: names ending in .bmp are taken inside it. Standard output, then error.
-int RunIn(const ScratchDir& dir, std::vector<std::string> args, std::string* text = nullptr) {
-    std::vector<const char*> argv{"velmora-cli"};
-    for (std::string& a : args)
-        argv.push_back(
-            (a = a.size() > 4 && a.find(".bmp") == a.size() - 4 ? dir.Path(a) : a).c_str());
+// Runs the words of `line` in the folder, where names ending in .bmp are taken. Standard output
+// and error come back in `text`, paths shown without the folder.
+int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
+    std::vector<std::string> args{"velmora-cli"};
+    std::istringstream words(line);
+    for (std::string a; std::getline(words, a, ' ');)
+        args.push_back(a.size() > 4 && a.find(".bmp") == a.size() - 4 ? dir.Path(a) : a);
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
     std::FILE* out = std::fopen(dir.Path("stdout").c_str(), "wb");
     std::FILE* err = std::fopen(dir.Path("stderr").c_str(), "wb");
     const int code = RunCli(int(argv.size()), argv.data(), out, err);
     std::fclose(out);
     std::fclose(err);
-    if (text != nullptr) {
-        const Bytes o = ReadFileBytes(dir.Path("stdout")), e = ReadFileBytes(dir.Path("stderr"));
-        *text = std::string(o.begin(), o.end()) + "|" + std::string(e.begin(), e.end());
-        for (size_t at; (at = text->find(dir.root + "/")) != std::string::npos;)
-            text->erase(at, dir.root.size() + 1);
-    }
+    const Bytes o = ReadFileBytes(dir.Path("stdout")), e = ReadFileBytes(dir.Path("stderr"));
+    *text = std::string(o.begin(), o.end()) + "|" + std::string(e.begin(), e.end());
+    for (size_t at; (at = text->find(dir.root + "/")) != std::string::npos;)
+        text->erase(at, dir.root.size() + 1);
     return code;
 }
 
 }  // namespace
 
-// The expected file was written by an independent program.
+// The expected file was written by an independent program. Stamps go in place, a square per
+// point in order; points far outside miss the image.
 TEST(CliTest, DoesTheWorkAndExitsZero) {
     ScratchDir dir;
     std::string text;
     WriteFileBytes(dir.Path("in.bmp"), ReadFileBytes(VELMORA_CLI_DATA "in_3x2.bmp"));
-    EXPECT_EQ(RunIn(dir, {"add", "in.bmp", "out.bmp", "10", "-20", "256"}), kExitOk);
+    WriteFileBytes(dir.Path("pic.bmp"), MakeBmp(9, 6));
+    const std::pair<const char*, const char*> runs[] = {
+        {"add in.bmp out.bmp 10 -20 256", "|"},
+        {"info out.bmp", "3x2\n|"},
+        {"--version", "Velmora 05\n|"},
+        {"--help", "usage:\n"},
+        {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"}};
+    for (auto [line, said] : runs) {
+        EXPECT_EQ(RunIn(dir, line, &text), kExitOk) << line;
+        EXPECT_EQ(text.substr(0, std::strlen(said)), said);
+    }
     EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) ==
                 ReadFileBytes(VELMORA_CLI_DATA "in_3x2_plus_10_-20_256.bmp"));
-    EXPECT_EQ(RunIn(dir, {"info", "out.bmp"}, &text), kExitOk);
-    EXPECT_EQ(text, "3x2\n|");
-    // In place, a square per point in order; points far outside miss the image.
-    ASSERT_TRUE(WriteFileBytes(dir.Path("pic.bmp"), MakeBmp(9, 6)));
-    EXPECT_EQ(RunIn(dir, {"stamp", "pic.bmp", "pic.bmp", "-90", "90", "200", "4", "0,0", "8,5",
-                          "4,3", "4,3", "-2147483648,2147483647"}),
-              kExitOk);
     Picture want, got;
     ModelBmp(MakeBmp(9, 6), &want);
     for (auto [x, y] : {std::pair{0, 0}, {8, 5}, {4, 3}, {4, 3}})
         ModelStamp(want, {-90, 90, 200, 4}, x, y);
     EXPECT_EQ(ModelBmp(ReadFileBytes(dir.Path("pic.bmp")), &got), BmpError::kNone);
     EXPECT_TRUE(got == want);
-    EXPECT_EQ(RunIn(dir, {"--version"}, &text), kExitOk);
-    EXPECT_EQ(text, "Velmora 05\n|");
-    EXPECT_EQ(RunIn(dir, {"--help"}, &text), kExitOk);
-    EXPECT_EQ(text.find("usage"), 0u);
 }
 
-// Wrong arguments get one line and a pointer to the help, a file that fails one line; paths are
-// shown here without the folder.
+// Wrong arguments get one line and a pointer to the help, a file that fails one line.
 TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "no command given"},
-        {{"frob", "in.bmp"}, "frob is not a command"},
-        {{"info"}, "info takes IN.bmp"},
-        {{"add", "in.bmp", "out.bmp", "257", "0", "0"}, "R must be -256..256, not 257"},
-        {{"add", "in.bmp", "out.bmp", "1", " 1", "1"}, "G must be -256..256, not  1"},
-        {{"add", "in.bmp", "out.bmp", "1", "1", "1x"}, "B must be -256..256, not 1x"},
-        {{"stamp", "in.bmp", "out.bmp", "1", "1", "1", "17", "0,0"}, "PEN must be 1..16, not 17"},
-        {{"stamp", "in.bmp", "out.bmp", "1", "1", "1", "0", "0,0"}, "PEN must be 1..16, not 0"},
-        {{"stamp", "in.bmp", "out.bmp", "1", "1", "-257", "3", "0,0"},
-         "B must be -256..256, not -257"},
-        {{"stamp", "in.bmp", "out.bmp", "1", "1", "1", "3", "0,0", "1;1"},
-         "1;1 is not a point X,Y"},
-        {{"stamp", "in.bmp", "out.bmp", "1", "1", "1", "3", "0,2147483648"},
-         "0,2147483648 is not a point X,Y"},
-        {{"stamp", "in.bmp", "out.bmp", "1", "1", "1", "3"},
-         "stamp takes IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]"},
-        {{"add", "missing.bmp", "out.bmp", "1", "1", "1"}, "cannot load missing.bmp: no such file"},
-        {{"stamp", "bad.bmp", "out.bmp", "1", "1", "1", "3", "0,0"},
+    const std::pair<const char*, std::string> cases[] = {
+        {"", "no command given"},
+        {"frob in.bmp", "frob is not a command"},
+        {"info", "info takes IN.bmp"},
+        {"add in.bmp out.bmp 257 0 0", "R must be -256..256, not 257"},
+        {"add in.bmp out.bmp 1 \t1 1", "G must be -256..256, not \t1"},
+        {"add in.bmp out.bmp 1 1 1x", "B must be -256..256, not 1x"},
+        {"stamp in.bmp out.bmp 1 1 1 17 0,0", "PEN must be 1..16, not 17"},
+        {"stamp in.bmp out.bmp 1 1 1 0 0,0", "PEN must be 1..16, not 0"},
+        {"stamp in.bmp out.bmp 1 1 -257 3 0,0", "B must be -256..256, not -257"},
+        {"stamp in.bmp out.bmp 1 1 1 3 0,0 1;1", "1;1 is not a point X,Y"},
+        {"stamp in.bmp out.bmp 1 1 1 3 0,2147483648", "0,2147483648 is not a point X,Y"},
+        {"stamp in.bmp out.bmp 1 1 1 3", "stamp takes IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]"},
+        {"add missing.bmp out.bmp 1 1 1", "cannot load missing.bmp: no such file"},
+        {"stamp bad.bmp out.bmp 1 1 1 3 0,0",
          "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
-        {{"add", "in.bmp", "no/out.bmp", "1", "1", "1"}, "cannot save no/out.bmp: no such folder"},
-        {{"info", "bad.bmp"}, "cannot load bad.bmp: not a 24 bits per pixel BMP file"}};
-    for (const auto& [args, said] : cases) {
+        {"add in.bmp no/out.bmp 1 1 1", "cannot save no/out.bmp: no such folder"},
+        {"info bad.bmp", "cannot load bad.bmp: not a 24 bits per pixel BMP file"}};
+    for (const auto& [line, said] : cases) {
         ScratchDir dir;
         std::string text;
         ASSERT_TRUE(WriteFileBytes(dir.Path("in.bmp"), MakeBmp(3, 3)));
         ASSERT_TRUE(WriteFileBytes(dir.Path("bad.bmp"), Bytes(60, 0)));
         ASSERT_TRUE(WriteFileBytes(dir.Path("out.bmp"), MakeBmp(2, 2)));
         const bool usage = said.find("cannot ") != 0;
-        EXPECT_EQ(RunIn(dir, args, &text), usage ? kExitUsage : kExitFileError) << said;
+        EXPECT_EQ(RunIn(dir, line, &text), usage ? kExitUsage : kExitFileError) << line;
         EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) == MakeBmp(2, 2));
         EXPECT_EQ(text, "|velmora-cli: " + said + (usage ? "\nTry 'velmora-cli --help'.\n" : "\n"));
     }

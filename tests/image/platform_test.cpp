@@ -1,5 +1,4 @@
-// The platform under the core: its two kinds of block, a heap that refuses, and storage that
-// fails in the middle of a save.
+// The platform under the core: its blocks, a heap that refuses, storage that fails mid-save.
 #include <gtest/gtest.h>
 
 #include <cstring>

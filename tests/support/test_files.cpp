@@ -58,41 +58,36 @@ void FillPattern(PixelImage& image) {
     }
 }
 
-// Bottom-up rows of ColourAt's pixels, `bytes` a pixel, after `head` bytes with these fields.
-// Fields come as offset, value pairs.
-static Bytes MakeRows(int32_t width, int32_t height, int bytes, size_t head, uint8_t fill,
-                      std::initializer_list<uint32_t> fields) {
-    const size_t stride = (size_t(width) * bytes + 3) / 4 * 4;
+// Bottom-up rows of ColourAt's pixels after the header, then colour masks where they belong.
+Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
+              uint32_t compression, uint8_t fill) {
+    const bool masks = bits == 32 && headerSize == 40 && compression == 3;
+    const size_t head = headerSize + (masks ? 12 : 0),
+                 stride = (size_t(width) * bits / 8 + 3) / 4 * 4;
     Bytes b(head + stride * height, fill);
-    std::fill(b.begin(), b.begin() + head, 0);
-    for (auto f = fields.begin(); f != fields.end(); f += 2)
-        PutLe32(b, f[0], f[1]);
+    std::fill(b.begin(), b.begin() + head, 0xDD);
+    const uint32_t fields[] = {headerSize, uint32_t(width), uint32_t(height), 1u | bits << 16,
+                               compression};
+    for (size_t at = 0; at < 40; at += 4)
+        PutLe32(b, at, at < 20 ? fields[at / 4] : 0);
+    for (uint32_t i = 0; masks && i < 3; ++i)
+        PutLe32(b, 40 + 4 * i, 0xFF0000u >> (8 * i));
     for (int32_t i = 0; i < width * height; ++i) {
         const int32_t x = i % width, y = i / width;
         uint8_t px[4] = {0, 0, 0, uint8_t(0x80 | (x * 8 + y))};
         ColourAt(x, y, px);
         std::reverse(px, px + 3);
-        std::copy(px, px + bytes, &b[head + (height - 1 - y) * stride + x * bytes]);
+        std::copy(px, px + bits / 8, &b[head + (height - 1 - y) * stride + x * bits / 8]);
     }
     return b;
 }
 
+// The file header before a 24-bit block.
 Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill) {
-    const uint32_t size = 54 + (width * 3 + 3) / 4 * 4 * height;
-    return MakeRows(width, height, 3, 54, fill,
-                    {0, 0x4D42, 2, size, 10, 54, 14, 40, 18, uint32_t(width), 22, uint32_t(height),
-                     26, 1 | 24 << 16});
-}
-
-Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
-              uint32_t compression, uint8_t fill) {
-    const bool masks = bits == 32 && headerSize == 40 && compression == 3;
-    Bytes b = MakeRows(width, height, bits / 8, headerSize + (masks ? 12 : 0), fill,
-                       {0, headerSize, 4, uint32_t(width), 8, uint32_t(height), 12, 1u | bits << 16,
-                        16, compression});
-    std::fill(b.begin() + 40, b.begin() + headerSize, 0xDD);
-    for (uint32_t i = 0; masks && i < 3; ++i)
-        PutLe32(b, 40 + 4 * i, 0xFF0000u >> (8 * i));
+    Bytes b = MakeDib(width, height, 24, 40, 0, fill);
+    b.insert(b.begin(), 14, 0);
+    b[0] = 'B', b[1] = 'M', b[10] = 54;
+    PutLe32(b, 2, uint32_t(b.size()));
     return b;
 }
 
@@ -108,11 +103,9 @@ Picture Capture(const PixelImage& image) {
 }
 
 Picture Blank(int32_t width, int32_t height) {
-    Picture p{width, height, Bytes(40 + size_t(width) * height * 4, 0)};
-    PutLe32(p.block, 0, 40);
-    PutLe32(p.block, 4, width);
+    Picture p{width, height, MakeDib(width, height, 32, 40, 0, 0)};
+    std::fill(p.block.begin() + 40, p.block.end(), 0);
     PutLe32(p.block, 8, -height);
-    PutLe32(p.block, 12, 1 | 32 << 16);
     return p;
 }
 

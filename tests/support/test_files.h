@@ -15,7 +15,7 @@
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-// A fresh folder of its own for one test, removed with everything in it afterwards.
+// A fresh folder for one test, removed with everything in it afterwards.
 struct ScratchDir {
     ScratchDir();
     ~ScratchDir();
@@ -45,7 +45,7 @@ struct ScopedImage {
 // Every byte, fourth ones included; each channel takes all 256 values in any 256 pixels in a row.
 void Scramble(PixelImage& image, uint32_t seed);
 
-// Everything observable about an image: its size and its whole block, header included.
+// All there is to see of an image: its size and its whole block, header included.
 struct Picture {
     int32_t width = 0, height = 0;
     Bytes block;
