@@ -173,15 +173,15 @@ std::string Mismatch(const Bytes& input, const std::string& path) {
     for (int road = 0; road < (path.empty() ? 2 : 3); ++road) {
         ScopedImage s;
         Scramble(s.image, uint32_t(input.size()));
-        const Picture before = Capture(s.image);
+        const Picture before = Capture(s.image), &want = road ? bmp : dib;
         BmpError error = BmpError::kCannotWrite;
+        SystemReason reason = SystemReason::kDiskFull;  // what a file read whole has none of
         const bool read = road == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
                           : road == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
-                                      : LoadBmp(s.image, path.c_str(), &error);
+                                      : LoadBmp(s.image, path.c_str(), &error, &reason);
         if (read != (road ? verdict == BmpError::kNone : block) || (road && error != verdict) ||
-            !(Capture(s.image) == (!read  ? before
-                                   : road ? bmp
-                                          : dib)))
+            (road == 2 && reason != SystemReason::kNone) ||
+            !(Capture(s.image) == (read ? want : before)))
             return "road " + std::to_string(road) + ", " + std::to_string(input.size()) + " bytes";
     }
     return "";
