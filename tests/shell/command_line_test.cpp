@@ -31,11 +31,13 @@ TEST(CommandLineTest, TailAndPathFollowTheStartUpRules) {
     };
     for (const auto& c : cases) {
         const char* tail = CommandLineTail(c.line.c_str());
-        EXPECT_EQ(tail - c.line.c_str(), std::ptrdiff_t(c.line.size() - c.tail.size())) << c.line;
+        EXPECT_EQ(tail - c.line.c_str(), std::ptrdiff_t(c.line.size() - c.tail.size()))
+            << &c - cases;
         EXPECT_EQ(c.tail, tail);
         char path[64];
         std::memset(path, 'x', sizeof(path));
-        EXPECT_EQ(!c.tail.empty(), CommandLinePath(c.line.c_str(), path, sizeof(path))) << c.line;
+        EXPECT_EQ(!c.tail.empty(), CommandLinePath(c.line.c_str(), path, sizeof(path)))
+            << &c - cases;
         EXPECT_EQ(c.path, path);
     }
     EXPECT_STREQ("", CommandLineTail(nullptr));
