@@ -9,11 +9,9 @@
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
-namespace {
-
 // Runs the words of `line` in the folder, where names ending in .bmp are taken. Standard output
 // and error come back in `text`, paths shown without the folder.
-int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
+static int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
     std::vector<std::string> args{"velmora-cli"};
     std::istringstream words(line);
     for (std::string a; std::getline(words, a, ' ');)
@@ -32,8 +30,6 @@ int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
         text->erase(at, dir.root.size() + 1);
     return code;
 }
-
-}  // namespace
 
 // The expected file was written by an independent program. Stamps go in place, a square per
 // point in order; points far outside miss the image.

@@ -1,9 +1,6 @@
 // The image and the pixel addition, every road held against the clamped per-channel sum.
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <utility>
-
 #include "image/bmp_file_internal.h"
 #include "image/pixel_addition_internal.h"
 #include "tests/support/test_files.h"
