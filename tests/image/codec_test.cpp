@@ -37,7 +37,11 @@ TEST(CodecTest, ReadersMatchTheModels) {
     ScopedImage s;
     BmpError error = BmpError::kNone;
     EXPECT_FALSE(LoadBmp(s.image, nullptr));
+#ifdef _WIN32
+    for (const std::string& special : {dir.root}) {
+#else
     for (const std::string& special : {dir.root, std::string("/dev/null")}) {  // no plain files
+#endif
         EXPECT_FALSE(LoadBmp(s.image, special.c_str(), &error));
         EXPECT_EQ(error, BmpError::kCannotOpen) << special;
     }
