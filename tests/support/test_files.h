@@ -1,86 +1,69 @@
-// Real files for the tests: a private scratch folder, whole-file reads and writes, and BMP
-// files built byte by byte.
+// Shared by the unit tests and the fuzz target: scratch files, inputs built byte by byte, and the
+// reference models every road of the core is held against.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "image/pixel_image.h"
+#include "image/bmp_file.h"
+#include "image/clipboard_dib.h"
+#include "image/pixel_addition.h"
 
 using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
 
-// A fresh folder of its own for one test, removed with everything in it afterwards.
-class ScratchDir {
-  public:
+// A fresh folder for one test, removed with everything in it afterwards.
+struct ScratchDir {
     ScratchDir();
     ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    // Full path of a file inside the folder, in the form the platform's file calls take.
-    std::string Path(const std::string& name) const;
-    const std::string& Root() const { return root; }
-
-  private:
+    std::string Path(const std::string& name) const { return root + "/" + name; }
     std::string root;
 };
-
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
-// The file's bytes; an empty vector with *exists false when it cannot be read.
-Bytes ReadFileBytes(const std::string& path, bool* exists = nullptr);
+Bytes ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
-
 void PutLe32(Bytes& b, size_t offset, uint32_t v);
-void PutLe16(Bytes& b, size_t offset, uint16_t v);
-uint32_t GetLe32(const Bytes& b, size_t offset);
 
-// A 24-bit bottom-up BMP with a 54-byte header; pixel (x, y) gets ColourAt(x, y), fill bytes
-// are 0xEE so a reader that takes them for pixels is caught.
-Bytes MakeBmp(int32_t width, int32_t height);
-// The file with one change: bits 16 or 32 puts value in the little-endian field at offset `at`;
-// bits 0 cuts the file to `at` bytes.
-Bytes Altered(Bytes file, size_t at, int bits, uint32_t value);
-// Deterministic distinct colours: red, green, blue of pixel (x, y).
+// Distinct colours: red, green, blue of pixel (x, y).
 void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]);
+void FillPattern(PixelImage& image);
+// A bottom-up BMP with a 54-byte header and ColourAt's pixels, or a clipboard block with header
+// bytes past 40 0xDD and fourth bytes 0x80 | (8x + y); a 32-bit 40-byte header with compression 3
+// gets colour masks. Fill bytes are `fill`, so a reader that takes them for pixels shows.
+Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE);
+Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize = 40,
+              uint32_t compression = 0, uint8_t fill = 0xEE);
 
-// An image that is released when the test ends (PixelImage itself never frees on destruction).
+// PixelImage itself never frees on destruction.
 struct ScopedImage {
     PixelImage image;
     ~ScopedImage() { image.Release(); }
 };
+// Every byte, fourth ones included; each channel takes all 256 values in any 256 pixels in a row.
+void Scramble(PixelImage& image, uint32_t seed);
 
-// Fills the image with a pattern in which neighbouring channels differ.
-void FillPattern(PixelImage& image);
-
-// The fourth byte of pixel (x, y), which no public operation reads or writes; the point must
-// lie inside the image.
-uint8_t FourthByte(const PixelImage& image, int32_t x, int32_t y);
-void SetFourthByte(PixelImage& image, int32_t x, int32_t y, uint8_t value);
-// Gives every pixel a distinct non-zero fourth byte, so an operation that disturbs it shows.
-void MarkFourthBytes(PixelImage& image);
-
-// Everything observable about an image: its size, its 40-byte header and every pixel byte,
-// the fourth bytes included. Two equal snapshots mean nothing changed.
-struct ImageSnapshot {
-    int32_t width = 0;
-    int32_t height = 0;
-    Bytes header;
-    Bytes pixels;
-    bool operator==(const ImageSnapshot& o) const {
-        return width == o.width && height == o.height && header == o.header && pixels == o.pixels;
+// All there is to see of an image: its size and its whole block, header included.
+struct Picture {
+    int32_t width = 0, height = 0;
+    Bytes block;
+    bool operator==(const Picture& o) const {
+        return width == o.width && height == o.height && block == o.block;
     }
-    bool operator!=(const ImageSnapshot& o) const { return !(*this == o); }
+    uint8_t* At(int64_t x, int64_t y) { return &block[40 + (size_t(y) * width + x) * 4]; }
 };
-ImageSnapshot Snapshot(const PixelImage& image);
+Picture Capture(const PixelImage& image);
+Picture Blank(int32_t width, int32_t height);  // a new image: top-down 32-bit header, black
 
-// What a command-line entry point did: its exit code and what it wrote to each stream.
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-using CliEntry = int (*)(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
-// Runs the entry point in-process with argv[0] "velmora-cli" and the given arguments. Both
-// streams go to files in a scratch folder of their own (carriage returns dropped on reading).
-CliRun RunCapturing(CliEntry entry, const std::vector<std::string>& args);
+// The verdicts, worked out in 64 bits straight from the headers.
+BmpError ModelBmp(const Bytes& file, Picture* out);
+bool ModelDib(const Bytes& block, Picture* out);
+// Each channel plus its offset, clamped to 0..255; the fourth byte as it was; outside, nothing.
+void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s);
+void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y);
+// The input read as a clipboard block and as a BMP in memory, each from a block of exactly its
+// length, and through a file when given a path: what differs from the models, or "". A refusal
+// must leave the image as it was.
+std::string Mismatch(const Bytes& input, const std::string& path = "");

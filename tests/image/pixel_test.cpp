@@ -1,0 +1,67 @@
+// The image and the pixel addition, every road held against the clamped per-channel sum.
+#include <gtest/gtest.h>
+
+#include "image/bmp_file_internal.h"
+#include "image/pixel_addition_internal.h"
+#include "tests/support/test_files.h"
+
+TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
+    ScopedImage s;
+    EXPECT_TRUE(Capture(s.image) == Blank(128, 128));
+    Scramble(s.image, 1);
+    ASSERT_TRUE(s.image.Create(3, 2));
+    EXPECT_TRUE(Capture(s.image) == Blank(3, 2));
+    Scramble(s.image, 2);
+    const Picture before = Capture(s.image);
+    // 65536^2 wraps a 32-bit count to 0; 32768 x 32769 wraps four bytes a pixel to a small block.
+    for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {-1, 5}, {65536, 65536}, {32768, 32769}})
+        EXPECT_FALSE(s.image.Create(w, h)) << w << "x" << h;
+    EXPECT_EQ(ImageBlockSize(536870901, 1), INT32_MAX - 3);  // the largest block there is
+    EXPECT_EQ(ImageBlockSize(536870902, 1), 0);
+    EXPECT_FALSE(s.image.SetGreen(0, 2, 9) || s.image.AddToPixel(-1, 0, 1, 1, 1));
+    EXPECT_TRUE(Capture(s.image) == before);
+}
+
+// Runs of 1-5 and 15-17 pixels reach every tail of the vector loops, at heights 1 and 17; offsets
+// at, past and far beyond the limits. A second pass catches a road that works only on fresh data.
+TEST(PixelTest, WholeImageRoadsMatchTheModel) {
+#if defined(__x86_64__) || defined(_M_X64)
+    EXPECT_TRUE(HasVectorAddition() && HasVectorBmpRows());
+#endif
+    const AdjustSettings offsets[] = {{0, 0, 0, 1},      {1, -1, 0, 1},
+                                      {255, -255, 7, 1}, {256, -256, 0, 1},
+                                      {-7, 0, 200, 1},   {INT32_MAX, INT32_MIN, -1, 1}};
+    for (auto road : {AddToWholeImage, AddToWholeImagePlain})
+        for (int32_t width : {1, 2, 3, 4, 5, 15, 16, 17})
+            for (int32_t height : {1, 17})
+                for (const AdjustSettings& o : offsets) {
+                    ScopedImage s;
+                    ASSERT_TRUE(s.image.Create(width, height));
+                    Scramble(s.image, width);
+                    Picture want = Capture(s.image);
+                    for (int pass = 0; pass < 2; ++pass) {
+                        road(s.image, o);
+                        for (int32_t p = 0; p < width * height; ++p)
+                            ModelAdd(want, p % width, p / width, o);
+                        ASSERT_TRUE(Capture(s.image) == want)
+                            << width << "x" << height << " " << o.red;
+                    }
+                }
+}
+
+// Every pen at every point in and around the image, and near the ends of the 32-bit range.
+TEST(PixelTest, PenMatchesTheModelAtEveryEdge) {
+    const int32_t far[] = {INT32_MIN, INT32_MIN + 7, INT32_MAX - 7, INT32_MAX};
+    for (int32_t n = 0; n <= 16; ++n)
+        for (int32_t y = -10; y < 16; ++y)
+            for (int32_t x = -10; x < 34; ++x) {
+                ScopedImage s;
+                ASSERT_TRUE(s.image.Create(21, 6));
+                Scramble(s.image, 3);
+                Picture want = Capture(s.image);
+                const int32_t px = x < 30 ? x : far[x - 30];
+                StampPen(s.image, {60, -60, 255, n}, px, y);
+                ModelStamp(want, {60, -60, 255, n}, px, y);
+                ASSERT_TRUE(Capture(s.image) == want) << "pen " << n << " at " << px << "," << y;
+            }
+}
