@@ -4,18 +4,21 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
-// Runs the words of `line` in the folder, where names ending in .bmp are taken. Standard output
-// and error come back in `text`, paths shown without the folder.
+// Runs the words of `line` in the folder, where names ending in .bmp, and names marked with a
+// leading %, are taken. Standard output and error come back in `text`, paths without the folder.
 static int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
     std::vector<std::string> args{"velmora-cli"};
     std::istringstream words(line);
     for (std::string a; std::getline(words, a, ' ');)
-        args.push_back(a.size() > 4 && a.find(".bmp") == a.size() - 4 ? dir.Path(a) : a);
+        args.push_back(a[0] == '%'                                      ? dir.Path(a.substr(1))
+                       : a.size() > 4 && a.find(".bmp") == a.size() - 4 ? dir.Path(a)
+                                                                        : a);
     std::vector<const char*> argv;
     for (const std::string& a : args)
         argv.push_back(a.c_str());
@@ -97,49 +100,46 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     }
 }
 
-// add-all; the "-" pipe round trip runs the real program in pipe_round_trip.cmake.
-
-// Outputs equal add's in a folder and in place; falling widths expose stale bytes in reused
-// buffers; odd files (a byte past the rows) go through an image, even ones take the in-place road.
-TEST(CliBatchTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
+// add-all's outputs equal add's, in a folder and in place; falling widths expose stale bytes in
+// reused buffers; odd files (a byte past the rows) go through an image, even ones are added in
+// place. A bad file fails alone, and refusals touch nothing. The "-" pipes run the real program
+// in pipe_round_trip.cmake.
+TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     ScratchDir dir;
-    const std::string bad = dir.Path("bad.bmp"), out = dir.Path("out"), a = dir.Path("f0.bmp");
-    const std::string o0 = out + "/f0.bmp";
-    ASSERT_TRUE(std::filesystem::create_directory(out) && WriteFileBytes(bad, Bytes(40, 1)) &&
-                WriteFileBytes(out + "/bad.bmp", MakeBmp(2, 1)));
-    std::vector<std::string> toDir = {"add-all", "40", "-256", "7", "-j3", "--to", out, bad};
-    std::vector<std::string> inPlace = {"add-all", "40", "-256", "7", "--in-place", "-j", "1"};
+    std::string text, files;
+    ASSERT_TRUE(std::filesystem::create_directory(dir.Path("out")) &&
+                WriteFileBytes(dir.Path("bad.bmp"), Bytes(40, 1)) &&
+                WriteFileBytes(dir.Path("out/bad.bmp"), MakeBmp(2, 1)));
     for (int i = 0; i < 6; ++i) {
-        const std::string f = dir.Path("f" + std::to_string(i) + ".bmp");
+        const std::string f = "f" + std::to_string(i) + ".bmp";
         Bytes bmp = MakeBmp(40 - 7 * i, 3);
         bmp.resize(bmp.size() + i % 2, 9);
-        ASSERT_TRUE(WriteFileBytes(f, bmp) &&
-                    RunVelmora({"add", f, f + "w", "40", "-256", "7"}).code == 0);
-        toDir.push_back(f);
-        inPlace.push_back(f);
+        ASSERT_TRUE(WriteFileBytes(dir.Path(f), bmp));
+        ASSERT_EQ(RunIn(dir, "add " + f + " w" + f + " 40 -256 7", &text), kExitOk);
+        files += " " + f;
     }
-    const CliRun run = RunVelmora(toDir);
-    EXPECT_TRUE(run.code == 1 && run.out == "6 done, 1 failed\n" && IsOneLine(run.err) &&
-                run.err.find(bad) != std::string::npos)
-        << run.err;
-    EXPECT_TRUE(ReadFileBytes(out + "/bad.bmp") == MakeBmp(2, 1) && RunVelmora(inPlace).code == 0);
-    for (auto f = toDir.begin() + 8; f != toDir.end(); ++f) {
-        const Bytes want = ReadFileBytes(*f + "w");
-        EXPECT_TRUE(ReadFileBytes(*f) == want &&
-                    ReadFileBytes(out + f->substr(f->find_last_of("/\\"))) == want)
-            << *f;
+    EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 -j3 --to %out bad.bmp" + files, &text), 1);
+    EXPECT_EQ(text,
+              "6 done, 1 failed\n|velmora-cli: cannot load bad.bmp: not a 24 bits per "
+              "pixel BMP file\n");
+    EXPECT_TRUE(ReadFileBytes(dir.Path("out/bad.bmp")) == MakeBmp(2, 1));
+    EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 --in-place -j 1" + files, &text), kExitOk);
+    for (int i = 0; i < 6; ++i) {
+        const std::string f = "f" + std::to_string(i) + ".bmp";
+        const Bytes want = ReadFileBytes(dir.Path("w" + f));
+        EXPECT_TRUE(ReadFileBytes(dir.Path(f)) == want &&
+                    ReadFileBytes(dir.Path("out/" + f)) == want)
+            << f;
     }
-    // Refusals: exit 2, the complaint and the pointer to the help, and no file touched.
-    const Bytes was = ReadFileBytes(a), wasOut = ReadFileBytes(o0);
-    for (const std::vector<std::string>& c : std::vector<std::vector<std::string>>{
-             {"--to", dir.Path("no"), a}, {"--to", a, a}, {"--to", out, a, o0}}) {
-        std::vector<std::string> args = {"add-all", "1", "2", "3"};
-        args.insert(args.end(), c.begin(), c.end());
-        const CliRun r = RunVelmora(args);
-        const size_t firstEnd = r.err.find('\n');  // the complaint, then only the pointer
-        EXPECT_TRUE(r.code == 2 && r.out.empty() && firstEnd != std::string::npos &&
-                    r.err.substr(firstEnd) == "\nTry 'velmora-cli --help'.\n")
-            << Join(args) << r.err;
-        EXPECT_TRUE(ReadFileBytes(a) == was && ReadFileBytes(o0) == wasOut);
+    const Bytes was = ReadFileBytes(dir.Path("f0.bmp")),
+                wasOut = ReadFileBytes(dir.Path("out/f0.bmp"));
+    for (const char* refused :
+         {"--to %no f0.bmp", "--to f0.bmp f0.bmp", "--to %out f0.bmp out/f0.bmp"}) {
+        EXPECT_EQ(RunIn(dir, std::string("add-all 1 2 3 ") + refused, &text), kExitUsage);
+        EXPECT_TRUE(text.find("|velmora-cli: ") == 0 &&
+                    text.find("\nTry 'velmora-cli --help'.\n") == text.find('\n'))
+            << text;
+        EXPECT_TRUE(ReadFileBytes(dir.Path("f0.bmp")) == was &&
+                    ReadFileBytes(dir.Path("out/f0.bmp")) == wasOut);
     }
 }
