@@ -29,7 +29,7 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
     std::fclose(err);
     const Bytes o = ReadFileBytes(dir.Path("stdout")), e = ReadFileBytes(dir.Path("stderr"));
     *text = std::string(o.begin(), o.end()) + "|" + std::string(e.begin(), e.end());
-    for (size_t at; (at = text->find(dir.root + "/")) != std::string::npos;)
+    for (size_t at; (at = text->find(dir.root)) != std::string::npos;)
         text->erase(at, dir.root.size() + 1);
     return code;
 }

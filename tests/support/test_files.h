@@ -19,7 +19,9 @@ namespace fs = std::filesystem;
 struct ScratchDir {
     ScratchDir();
     ~ScratchDir();
-    std::string Path(const std::string& name) const { return root + "/" + name; }
+    std::string Path(const std::string& name) const {
+        return (std::filesystem::path(root) / name).string();
+    }
     std::string root;
 };
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
