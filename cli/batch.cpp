@@ -108,8 +108,8 @@ extern "C" void OnInterrupt(int) {
 }
 #endif
 
-// Catches Ctrl+C for the life of a batch. A second Ctrl+C on POSIX ends the program at once, as
-// users expect when a first one seems to do nothing.
+// Catches Ctrl+C (and a closing console or SIGTERM) for the life of a batch. Every one only asks
+// the workers to stop: ending at once would strand the staged temporary files of a whole group.
 class InterruptGuard {
   public:
     InterruptGuard() {
@@ -119,7 +119,7 @@ class InterruptGuard {
 #else
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &oldInt);
         sigaction(SIGTERM, &action, &oldTerm);
@@ -238,17 +238,30 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
             inputs.push_back(arg);
         } else if (arg == "--") {
             optionsEnd = true;
-        } else if (arg == "--to" && i + 1 < argc) {
-            dir = argv[++i];
-            toDir = true;
+        } else if (arg == "--to" || arg == "-j") {
+            if (i + 1 == argc) {
+                *problem = arg + " needs a value";
+                return false;
+            }
+            if (arg == "--to") {
+                dir = argv[++i];
+                toDir = true;
+                continue;
+            }
+            int32_t n = 0;
+            *problem = CheckInt("-j", argv[++i], 1, 1024, &n);
+            if (!problem->empty()) {
+                return false;
+            }
+            plan->threads = static_cast<unsigned>(n);
         } else if (arg == "--in-place") {
             inPlace = true;
         } else if (arg == "--quiet" || arg == "-q") {
             plan->quiet = true;
-        } else if ((arg == "-j" && i + 1 < argc) || arg.compare(0, 2, "-j") == 0) {
-            // -j N and -jN, as make and its kin take it.
+        } else if (arg.compare(0, 2, "-j") == 0) {
+            // -jN as well as -j N, as make and its kin take it.
             int32_t n = 0;
-            *problem = CheckInt("-j", arg == "-j" ? argv[++i] : argv[i] + 2, 1, 1024, &n);
+            *problem = CheckInt("-j", argv[i] + 2, 1, 1024, &n);
             if (!problem->empty()) {
                 return false;
             }

@@ -19,12 +19,13 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
         args.push_back(a[0] == '%'                                      ? dir.Path(a.substr(1))
                        : a.size() > 4 && a.find(".bmp") == a.size() - 4 ? dir.Path(a)
                                                                         : a);
-    std::vector<const char*> argv;
+    std::vector<const char*> argv;  // ending in null, as a program's own does
     for (const std::string& a : args)
         argv.push_back(a.c_str());
     std::FILE* out = std::fopen(dir.Path("stdout").c_str(), "wb");
     std::FILE* err = std::fopen(dir.Path("stderr").c_str(), "wb");
-    const int code = RunCli(int(argv.size()), argv.data(), out, err);
+    argv.push_back(nullptr);
+    const int code = RunCli(int(argv.size()) - 1, argv.data(), out, err);
     std::fclose(out);
     std::fclose(err);
     const Bytes o = ReadFileBytes(dir.Path("stdout")), e = ReadFileBytes(dir.Path("stderr"));
@@ -133,8 +134,9 @@ TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     }
     const Bytes was = ReadFileBytes(dir.Path("f0.bmp")),
                 wasOut = ReadFileBytes(dir.Path("out/f0.bmp"));
-    for (const char* refused :
-         {"--to %no f0.bmp", "--to f0.bmp f0.bmp", "--to %out f0.bmp out/f0.bmp"}) {
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 7);
+    for (const char* refused : {"--to %no f0.bmp", "--to f0.bmp f0.bmp",
+                                "--to %out f0.bmp out/f0.bmp", "--in-place f0.bmp -j"}) {
         EXPECT_EQ(RunIn(dir, std::string("add-all 1 2 3 ") + refused, &text), kExitUsage);
         EXPECT_TRUE(text.find("|velmora-cli: ") == 0 &&
                     text.find("\nTry 'velmora-cli --help'.\n") == text.find('\n'))
