@@ -119,7 +119,8 @@ bool Stage(const char* path, const uint8_t* data, size_t length, uint8_t* spent,
 
 bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
                            size_t* length, FileFailure* failure) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe is refused below instead of waiting for a writer for ever.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return Refuse(failure, FileError::kCannotOpen, errno);
     }
@@ -184,18 +185,23 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             continue;
         }
         const int fd = static_cast<int>(files[i].handle);
-        if (fstat(fd, &st) != 0 || (replacing > 0 && st.st_dev != device)) {
+        if (fstat(fd, &st) != 0) {
             oneDevice = false;
+        } else {
+            oneDevice = oneDevice && (replacing == 0 || st.st_dev == device);
+            device = st.st_dev;
         }
-        device = st.st_dev;
         anyFd = fd;
         ++replacing;
     }
-    bool groupFlushed = false;
 #ifdef __linux__
-    // syncfs reports a write-back error on the file system since Linux 5.8; should it fail,
-    // each file still gets its own fsync below.
-    groupFlushed = replacing > 1 && oneDevice && syncfs(anyFd) == 0;
+    // One syncfs writes the whole group back at once, so the fsync of each file below finds
+    // nothing left to wait for. That fsync stays: only it reports the file's own write-back
+    // errors, which syncfs misses for writes begun before anyFd was opened (and before Linux 5.8
+    // misses entirely).
+    if (replacing > 1 && oneDevice) {
+        syncfs(anyFd);
+    }
 #else
     (void)anyFd;
     (void)oneDevice;
@@ -204,7 +210,7 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
         StagedFile& f = files[i];
         const int fd = static_cast<int>(f.handle);
         f.handle = -1;
-        bool ok = !f.replacing || groupFlushed || fsync(fd) == 0;
+        bool ok = !f.replacing || fsync(fd) == 0;
         int code = ok ? 0 : errno;
         if (close(fd) != 0 && ok) {
             ok = false;
