@@ -252,7 +252,8 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason*
 
 bool AddToSavedFormBmp(uint8_t* data, size_t length, const AdjustSettings& settings) {
     BmpRows rows;
-    if (!CheckBmp(data, length, &rows, nullptr)) {
+    // A picture too large for an image is refused as add refuses it, so both give the same files.
+    if (!CheckBmp(data, length, &rows, nullptr) || ImageBlockSize(rows.width, rows.height) == 0) {
         return false;
     }
     const int64_t fileSize = int64_t{kWrittenHeaderSize} + int64_t(rows.stride) * rows.height;
