@@ -15,7 +15,6 @@ using Complaint = std::string;
 
 // "NAME must be LO..HI, not TEXT" unless TEXT is such a number, which then goes to *value.
 Complaint CheckInt(const char* name, const char* text, int32_t lo, int32_t hi, int32_t* value);
-// R, G and B from args[0..2] into the settings.
 Complaint CheckOffsets(const char* const* args, AdjustSettings* settings);
 
 // Prints the complaint and the pointer to --help; returns the exit code for wrong arguments.

@@ -56,7 +56,7 @@ void PrepareFileDialog(HWND mainFrame) {
     g_fileDialog.lpstrFilter = kFileFilter;
     g_fileDialog.nFilterIndex = 1;
     g_fileDialog.lpstrFile = g_dialogFile;
-    // One short of the buffers, as the dialogs have always been given.
+    // One byte to spare: the buffer's last byte stays a terminator whatever a dialog writes.
     g_fileDialog.nMaxFile = kDialogPathCapacity - 1;
     g_fileDialog.lpstrFileTitle = g_dialogFileTitle;
     g_fileDialog.nMaxFileTitle = kDialogPathCapacity - 1;
