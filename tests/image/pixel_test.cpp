@@ -20,6 +20,8 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_EQ(ImageBlockSize(536870902, 1), 0);
     EXPECT_FALSE(s.image.SetGreen(0, 2, 9) || s.image.AddToPixel(-1, 0, 1, 1, 1));
     EXPECT_TRUE(Capture(s.image) == before);
+    s.image.Release();  // empty, with no size left over for the canvas to scroll
+    EXPECT_TRUE(!s.image.GetPixels() && !s.image.GetWidth() && !s.image.GetHeight());
 }
 
 // Runs of 1-5 and 15-17 pixels reach every tail of the vector loops, at heights 1 and 17; offsets
