@@ -135,8 +135,9 @@ TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     const Bytes was = ReadFileBytes(dir.Path("f0.bmp")),
                 wasOut = ReadFileBytes(dir.Path("out/f0.bmp"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 7);
-    for (const char* refused : {"--to %no f0.bmp", "--to f0.bmp f0.bmp",
-                                "--to %out f0.bmp out/f0.bmp", "--in-place f0.bmp -j"}) {
+    for (const char* refused :
+         {"--to %no f0.bmp", "--to f0.bmp f0.bmp", "--to %out f0.bmp out/f0.bmp",
+          "--in-place f0.bmp -j", "--in-place -j0 f0.bmp", "--in-place -"}) {
         EXPECT_EQ(RunIn(dir, std::string("add-all 1 2 3 ") + refused, &text), kExitUsage);
         EXPECT_TRUE(text.find("|velmora-cli: ") == 0 &&
                     text.find("\nTry 'velmora-cli --help'.\n") == text.find('\n'))
