@@ -33,20 +33,9 @@ work=$(mktemp -d "${VELMORA_BENCH_DIR:-/tmp}/velmora-batch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/in"
 
-# Noise in every byte: no tool can take a shortcut on flat colour.
-python3 - "$work/in" "$files" "$size" <<'EOF'
-import random, struct, sys
-folder, count, n = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-stride = (n * 3 + 3) // 4 * 4
-head = struct.pack('<2sIHHI', b'BM', 54 + stride * n, 0, 0, 54)
-head += struct.pack('<IiiHHIIiiII', 40, n, n, 1, 24, 0, 0, 0, 0, 0, 0)
-pad = b'\0' * (stride - n * 3)
-for i in range(count):
-    rng = random.Random(i)
-    rows = b''.join(rng.randbytes(n * 3) + pad for _ in range(n))
-    with open(f'{folder}/img{i:04d}.bmp', 'wb') as f:
-        f.write(head + rows)
-EOF
+for ((i = 0; i < files; i++)); do
+  python3 scripts/make_bmp.py "$(printf '%s/in/img%04d.bmp' "$work" "$i")" "$size" "$size" noise "$i"
+done
 
 . bench/offsets.sh
 

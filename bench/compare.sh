@@ -37,19 +37,7 @@ need "$convert" "no ImageMagick convert: run scripts/deps.sh"
 work=$(mktemp -d "${VELMORA_BENCH_DIR:-/tmp}/velmora-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Noise in every byte: no tool can take a shortcut on flat colour.
-"$python" - "$work/in.bmp" "$size" <<'EOF'
-import struct, sys, numpy as np
-path, n = sys.argv[1], int(sys.argv[2])
-stride = (n * 3 + 3) // 4 * 4
-rows = np.random.default_rng(2024).integers(0, 256, (n, stride), dtype=np.uint8)
-rows[:, n * 3:] = 0
-head = struct.pack('<2sIHHI', b'BM', 54 + stride * n, 0, 0, 54)
-head += struct.pack('<IiiHHIIiiII', 40, n, n, 1, 24, 0, 0, 0, 0, 0, 0)
-with open(path, 'wb') as f:
-    f.write(head)
-    f.write(rows.tobytes())
-EOF
+python3 scripts/make_bmp.py "$work/in.bmp" "$size" "$size" noise 2024
 
 cat >"$work/opencv_add.py" <<'EOF'
 import sys, cv2
