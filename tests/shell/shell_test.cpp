@@ -182,6 +182,22 @@ TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
     EXPECT_EQ(full.substr(Path("").size()), g_dialogFileTitle) << "appended past the name";
 }
 
+// The up-downs, clicked for real, carry each setting to its end and no further.
+TEST_F(ShellTest, ArrowsKeepEachSettingInItsRange) {
+    const int32_t ends[kAdjustCount][2] = {{-256, 256}, {-256, 256}, {-256, 256}, {1, 16}};
+    for (int i = 0; i < kAdjustCount; ++i)
+        for (int up = 0; up < 2; ++up) {
+            RECT r;
+            GetClientRect(g_adjustBar.upDown[i], &r);
+            const LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
+            SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, ends[i][up] + (up ? -1 : 1));
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP})
+                SendMessageA(g_adjustBar.upDown[i], message, MK_LBUTTON, at);
+            const int32_t got[] = {g_adjust.red, g_adjust.green, g_adjust.blue, g_adjust.penSize};
+            EXPECT_EQ(got[i], ends[i][up]) << i;
+        }
+}
+
 // Scroll steps stay within 0 to size less page, reading a thumb past 16 bits from the bar. A press
 // stamps its pen square, and only a drag it began paints; the readout names the picture point.
 TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
