@@ -238,18 +238,21 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
             inputs.push_back(arg);
         } else if (arg == "--") {
             optionsEnd = true;
-        } else if (arg == "--to" || arg == "-j") {
-            if (i + 1 == argc) {
+        } else if (arg == "--to" || arg.compare(0, 2, "-j") == 0) {
+            // -j N and -jN, as make and its kin take it.
+            const bool attached = arg != "--to" && arg.size() > 2;
+            if (!attached && i + 1 == argc) {
                 *problem = arg + " needs a value";
                 return false;
             }
+            const char* value = attached ? argv[i] + 2 : argv[++i];
             if (arg == "--to") {
-                dir = argv[++i];
+                dir = value;
                 toDir = true;
                 continue;
             }
             int32_t n = 0;
-            *problem = CheckInt("-j", argv[++i], 1, 1024, &n);
+            *problem = CheckInt("-j", value, 1, 1024, &n);
             if (!problem->empty()) {
                 return false;
             }
@@ -258,14 +261,6 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
             inPlace = true;
         } else if (arg == "--quiet" || arg == "-q") {
             plan->quiet = true;
-        } else if (arg.compare(0, 2, "-j") == 0) {
-            // -jN as well as -j N, as make and its kin take it.
-            int32_t n = 0;
-            *problem = CheckInt("-j", argv[i] + 2, 1, 1024, &n);
-            if (!problem->empty()) {
-                return false;
-            }
-            plan->threads = static_cast<unsigned>(n);
         } else {
             *problem = "unknown option " + arg;
             return false;
