@@ -13,7 +13,6 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -25,69 +24,6 @@
 #include "cli/arguments.h"
 #include "image/pixel_addition.h"
 #include "image/platform.h"
-
-namespace {
-
-bool Refuse(BmpError* error, BmpError why) {
-    if (error != nullptr) {
-        *error = why;
-    }
-    return false;
-}
-
-// Without this the Windows C library would turn every 0x0A of the picture into 0x0D 0x0A on
-// the way out and stop reading at the first 0x1A on the way in.
-void MakeBinary(std::FILE* stream) {
-#ifdef _WIN32
-    _setmode(_fileno(stream), _O_BINARY);
-#else
-    (void)stream;
-#endif
-}
-
-bool IsStdio(const char* path) {
-    return path != nullptr && std::strcmp(path, "-") == 0;
-}
-
-}  // namespace
-
-bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
-    if (!IsStdio(path)) {
-        return LoadBmp(image, path, error, reason);
-    }
-    MakeBinary(stdin);
-    std::vector<uint8_t> data;
-    std::vector<uint8_t> chunk(size_t{1} << 20);
-    size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
-        // The same ceiling as a file: the core's blocks hold at most 2 GiB.
-        if (n > size_t{INT32_MAX} - data.size()) {
-            return Refuse(error, BmpError::kTooLarge);
-        }
-        data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
-    }
-    if (std::ferror(stdin)) {
-        return Refuse(error, BmpError::kCannotOpen);
-    }
-    return DecodeBmp(image, data.data(), data.size(), error);
-}
-
-bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
-                     SystemReason* reason) {
-    if (!IsStdio(path)) {
-        return SaveBmp(image, path, error, reason);
-    }
-    BmpBuffer file;
-    size_t length = 0;
-    if (!EncodeBmp(image, file, &length, error)) {
-        return false;
-    }
-    MakeBinary(stdout);
-    const bool ok =
-        std::fwrite(file.block, 1, length, stdout) == length && std::fflush(stdout) == 0;
-    ReleaseBmpBuffer(file);
-    return ok || Refuse(error, BmpError::kCannotWrite);
-}
 
 namespace {
 

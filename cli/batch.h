@@ -1,5 +1,4 @@
-// velmora-cli over many files (add-all, spread over worker threads), and "-" for standard input
-// and output in the single-file commands.
+// velmora-cli over many files: add-all, spread over worker threads.
 #pragma once
 
 #include <cstdio>
@@ -13,8 +12,3 @@ constexpr int kExitInterrupted = 130;
 // Exit 0 when every file is done, 1 when any failed, 2 when the arguments are refused (then
 // nothing is written).
 int RunAddAll(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
-
-// LoadBmp and SaveBmp, except that the path "-" means standard input or standard output.
-bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, SystemReason* reason);
-bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
-                     SystemReason* reason);
