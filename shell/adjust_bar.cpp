@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "shell/display_scale.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -12,6 +13,7 @@ constexpr int kEditId = 1;
 constexpr int kUpDownId = 2;
 
 // One column group of the bar: label, box and up-down, positioned in MainFrame's client area.
+// Like every length below, in pixels at 96 dots per inch.
 struct AdjustColumn {
     const char* label;
     int labelX;
@@ -31,6 +33,37 @@ constexpr AdjustColumn kColumns[kAdjustCount] = {
     {"B", 212, 22, 234, false, 256, -256, 0},
     {"ペンサイズ", 320, 122, 442, true, 16, 1, 1},
 };
+constexpr int kLabelY = 5;
+constexpr int kLabelHeight = 20;
+constexpr int kBoxY = 4;
+constexpr int kBoxWidth = 48;
+constexpr int kBoxHeight = 22;
+// The up-down sits right of its box by position, not aligned to it by style.
+constexpr int kArrowsWidth = 24;
+
+// The labels' and boxes' font when the window's scale is not the system's; null otherwise.
+HFONT g_scaledFont = nullptr;
+
+// The controls draw in the system font, which the system sizes for its own scale; on a display
+// of another scale the same face is made anew at that scale.
+HFONT FontFor(UINT dpi) {
+    HFONT system = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    const UINT systemDpi = SystemDpi();
+    if (dpi == systemDpi) {
+        return system;
+    }
+    LOGFONTA font = {};
+    GetObjectA(system, sizeof(font), &font);
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
+    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), static_cast<int>(systemDpi));
+    return CreateFontIndirectA(&font);
+}
+
+void Place(HWND control, int x, int y, int width, int height) {
+    SetWindowPos(control, nullptr, ScaleToDpi(x, g_dpi), ScaleToDpi(y, g_dpi),
+                 ScaleToDpi(width, g_dpi), ScaleToDpi(height, g_dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 int32_t* SettingFor(int index) {
     switch (index) {
@@ -50,23 +83,39 @@ int32_t* SettingFor(int index) {
 void CreateAdjustBar(HWND mainFrame) {
     for (int i = 0; i < kAdjustCount; ++i) {
         const AdjustColumn& c = kColumns[i];
-        CreateWindowExA(0, "STATIC", c.label, WS_CHILD | WS_VISIBLE | SS_CENTER, c.labelX, 5,
-                        c.labelWidth, 20, mainFrame, reinterpret_cast<HMENU>(0), g_instance,
-                        nullptr);
+        g_adjustBar.label[i] =
+            CreateWindowExA(0, "STATIC", c.label, WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0, 0, 0,
+                            mainFrame, reinterpret_cast<HMENU>(0), g_instance, nullptr);
         const DWORD editStyle =
             WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY | (c.editTabStop ? WS_TABSTOP : 0);
         g_adjustBar.edit[i] =
-            CreateWindowExA(0, "Edit", nullptr, editStyle, c.editX, 4, 48, 22, mainFrame,
+            CreateWindowExA(0, "Edit", nullptr, editStyle, 0, 0, 0, 0, mainFrame,
                             reinterpret_cast<HMENU>(kEditId), g_instance, nullptr);
-        // Placed right of the box by position, not aligned to it by style. No value here
-        // reaches four digits, so thousands grouping can only ever misfire: some common-controls
-        // builds group the minus sign too ("-,256"), which the box would show and atoi would
-        // read back as 0.
+        // No value here reaches four digits, so thousands grouping can only ever misfire: some
+        // common-controls builds group the minus sign too ("-,256"), which the box would show
+        // and atoi would read back as 0.
         g_adjustBar.upDown[i] = CreateUpDownControl(
-            WS_CHILD | WS_VISIBLE | WS_BORDER | UDS_SETBUDDYINT | UDS_NOTHOUSANDS, c.editX + 48, 4,
-            24, 22, mainFrame, kUpDownId, g_instance, g_adjustBar.edit[i], c.upper, c.lower,
-            c.start);
+            WS_CHILD | WS_VISIBLE | WS_BORDER | UDS_SETBUDDYINT | UDS_NOTHOUSANDS, 0, 0, 0, 0,
+            mainFrame, kUpDownId, g_instance, g_adjustBar.edit[i], c.upper, c.lower, c.start);
     }
+    LayOutAdjustBar();
+}
+
+void LayOutAdjustBar() {
+    HFONT font = FontFor(g_dpi);
+    for (int i = 0; i < kAdjustCount; ++i) {
+        const AdjustColumn& c = kColumns[i];
+        Place(g_adjustBar.label[i], c.labelX, kLabelY, c.labelWidth, kLabelHeight);
+        Place(g_adjustBar.edit[i], c.editX, kBoxY, kBoxWidth, kBoxHeight);
+        Place(g_adjustBar.upDown[i], c.editX + kBoxWidth, kBoxY, kArrowsWidth, kBoxHeight);
+        SendMessageA(g_adjustBar.label[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SendMessageA(g_adjustBar.edit[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    // Only now is the old font in no control's hands.
+    if (g_scaledFont != nullptr) {
+        DeleteObject(g_scaledFont);
+    }
+    g_scaledFont = font == GetStockObject(SYSTEM_FONT) ? nullptr : font;
 }
 
 void OnAdjustScroll(HWND sender) {

@@ -8,6 +8,9 @@
 // WM_CREATE the stored main window handle is still null).
 void CreateAdjustBar(HWND mainFrame);
 
+// Places and sizes the bar's controls and sets their font for the window's display scale.
+void LayOutAdjustBar();
+
 // WM_VSCROLL from an up-down: re-reads the matching box into AdjustSettings. A sender that is
 // none of the four changes nothing.
 void OnAdjustScroll(HWND sender);

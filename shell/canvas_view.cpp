@@ -5,6 +5,7 @@
 
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
+#include "shell/display_scale.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -174,6 +175,14 @@ void RegisterCanvasClass() {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     wc.lpszClassName = kCanvasClassName;
     RegisterClassExA(&wc);
+}
+
+void PlaceCanvasView(bool refit) {
+    const int top = ScaleToDpi(kAdjustBarHeight, g_dpi);
+    if (refit) {
+        MoveWindow(g_canvas, 0, top, g_canvasWidth - 1, g_canvasHeight, FALSE);
+    }
+    MoveWindow(g_canvas, 0, top, g_canvasWidth, g_canvasHeight, TRUE);
 }
 
 HWND CreateCanvasView(HWND mainFrame) {

@@ -6,6 +6,7 @@
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
+#include "shell/canvas_view.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -203,9 +204,6 @@ void OnDropFiles(HDROP drop) {
 void RefitCanvas() {
     g_shownWidth = g_image.GetWidth();
     g_shownHeight = g_image.GetHeight();
-    // Two size changes, so the canvas recomputes its scroll ranges even when its own size is
-    // the same as before, and ends at its proper size.
-    MoveWindow(g_canvas, 0, kAdjustBarHeight, g_canvasWidth - 1, g_canvasHeight, FALSE);
-    MoveWindow(g_canvas, 0, kAdjustBarHeight, g_canvasWidth, g_canvasHeight, TRUE);
+    PlaceCanvasView(true);
     InvalidateRgn(g_mainWindow, nullptr, FALSE);
 }

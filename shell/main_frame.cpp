@@ -11,6 +11,7 @@
 #include "shell/canvas_view.h"
 #include "shell/command_line.h"
 #include "shell/commands.h"
+#include "shell/display_scale.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -63,6 +64,7 @@ void PrepareFileDialog(HWND mainFrame) {
 }
 
 void OnCreate(HWND window) {
+    g_dpi = WindowDpi(window);
     PrepareFileDialog(window);
     DragAcceptFiles(window, TRUE);
     CreateAdjustBar(window);
@@ -81,9 +83,24 @@ void OnSize(int32_t clientWidth, int32_t clientHeight) {
     GetWindowRect(g_statusBar, &bar);
     const int32_t statusHeight = bar.bottom - bar.top;
     g_canvasWidth = clientWidth;
-    g_canvasHeight = clientHeight - statusHeight - kAdjustBarHeight;
-    SetWindowPos(g_canvas, nullptr, 0, kAdjustBarHeight, g_canvasWidth, g_canvasHeight,
-                 SWP_NOZORDER);
+    g_canvasHeight = clientHeight - statusHeight - ScaleToDpi(kAdjustBarHeight, g_dpi);
+    PlaceCanvasView(false);
+}
+
+// The window moved to a display of another scale, or the user changed the scale: the system
+// suggests a rectangle that keeps the window's look. Everything around the picture is laid out
+// again for the new scale; the picture keeps one image pixel to a screen pixel.
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+    g_dpi = dpi;
+    LayOutAdjustBar();
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The suggested size may be the one the window had, which brings no WM_SIZE; the bar's new
+    // height still changes the canvas, and its offsets are clamped as after any resize.
+    RECT client = {};
+    GetClientRect(window, &client);
+    OnSize(client.right, client.bottom);
+    PlaceCanvasView(true);
 }
 
 struct MenuItem {
@@ -150,9 +167,12 @@ HWND StartVelmora(HINSTANCE instance, const char* commandLine) {
     g_shownHeight = g_image.GetHeight();
     g_adjust = {0, 0, 0, 1};
     // WM_CREATE and the first WM_SIZE run inside this call, before the handle is stored.
-    g_mainWindow = CreateWindowExA(0, kMainClassName, kProductName,
-                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   600, 450, nullptr, nullptr, instance, nullptr);
+    // The first size is written for 96 dots per inch; a new window opens on the primary display.
+    const UINT dpi = SystemDpi();
+    g_mainWindow =
+        CreateWindowExA(0, kMainClassName, kProductName, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        CW_USEDEFAULT, CW_USEDEFAULT, ScaleToDpi(600, dpi), ScaleToDpi(450, dpi),
+                        nullptr, nullptr, instance, nullptr);
     if (g_mainWindow == nullptr) {
         return nullptr;
     }
@@ -203,6 +223,9 @@ LRESULT CALLBACK MainFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return DefWindowProcA(window, message, wParam, lParam);
+        case WM_DPICHANGED:
+            OnDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -15,6 +15,7 @@ HWND g_statusBar = nullptr;
 AdjustBarHandles g_adjustBar = {};
 int32_t g_canvasWidth = 0;
 int32_t g_canvasHeight = 0;
+UINT g_dpi = 96;
 
 int32_t g_scrollX = 0;
 int32_t g_scrollY = 0;

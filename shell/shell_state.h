@@ -16,7 +16,8 @@ constexpr char kProductName[] = "Velmora";
 // Bytes of the file dialog's buffers and of the drop buffer, terminator included; the drop
 // buffer matches so a dropped path can always be handed on to the next dialog.
 constexpr int kDialogPathCapacity = 256;
-// The adjustment bar's strip along the top of MainFrame; the canvas starts below it.
+// The adjustment bar's strip along the top of MainFrame, at 96 dots per inch; the canvas starts
+// below it.
 constexpr int kAdjustBarHeight = 32;
 
 enum MenuCommand : int {
@@ -37,6 +38,7 @@ enum AdjustIndex { kAdjustRed, kAdjustGreen, kAdjustBlue, kAdjustPenSize, kAdjus
 // Handles of the bar's boxes and up-downs. All boxes share one control ID and all up-downs
 // another, so the handlers tell them apart by handle alone.
 struct AdjustBarHandles {
+    HWND label[kAdjustCount];
     HWND edit[kAdjustCount];
     HWND upDown[kAdjustCount];
 };
@@ -56,6 +58,7 @@ extern HWND g_statusBar;              // MainFrame's creation handler
 extern AdjustBarHandles g_adjustBar;  // CreateAdjustBar, in MainFrame's creation handler
 extern int32_t g_canvasWidth;         // MainFrame's layout handler
 extern int32_t g_canvasHeight;        // MainFrame's layout handler
+extern UINT g_dpi;  // MainFrame's creation handler, then its display-scale handler
 
 // The offsets the canvas draws at, in image pixels: always the position its scroll bar kept,
 // written by the canvas's size and scroll handlers only.
