@@ -192,11 +192,26 @@ int RunVelmora(HINSTANCE instance, const char* commandLine) {
 }
 
 int RunMessageLoop() {
+    // The keys do what their menu items do. The system sends WM_INITMENUPOPUP for an item's
+    // popup before it sends the command, and sends none for an item that is greyed, so a key
+    // is offered exactly when its menu item is.
+    ACCEL shortcuts[] = {
+        {FVIRTKEY | FCONTROL, 'O', IDM_OPEN},
+        {FVIRTKEY | FCONTROL, 'S', IDM_OVERWRITE_SAVE},
+        {FVIRTKEY | FCONTROL | FSHIFT, 'S', IDM_SAVE_AS},
+        {FVIRTKEY | FCONTROL, 'C', IDM_COPY_BITMAP},
+        {FVIRTKEY | FCONTROL, 'V', IDM_PASTE_BITMAP},
+    };
+    HACCEL table = CreateAcceleratorTableA(shortcuts, sizeof(shortcuts) / sizeof(shortcuts[0]));
     MSG msg = {};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorA(g_mainWindow, table, &msg)) {
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    DestroyAcceleratorTable(table);
     return static_cast<int>(msg.wParam);
 }
 
