@@ -100,12 +100,9 @@ void OnScroll(HWND canvas, int bar, int code, int32_t thumb, int32_t& offset) {
 }
 
 // With the capture held, points left or above the canvas arrive negative, so the words are
-// read signed; the offsets make them image points.
-int32_t ImageX(LPARAM lParam) {
-    return GET_X_LPARAM(lParam) + g_scrollX;
-}
-int32_t ImageY(LPARAM lParam) {
-    return GET_Y_LPARAM(lParam) + g_scrollY;
+// read signed.
+POINT ClientPoint(LPARAM lParam) {
+    return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
 void ReadOut(int32_t x, int32_t y) {
@@ -118,9 +115,18 @@ void ReadOut(int32_t x, int32_t y) {
 // Only a drag begun on the canvas paints: the button may be down for someone else, such as the
 // second press of a double-click that closed a dialog above the canvas. The message's own key
 // state is what the button was at this move, so the last move before a release paints too.
-void OnMouseMove(HWND canvas, int32_t x, int32_t y, WPARAM keys) {
-    if (!g_image.Contains(x, y)) {
+// The capture brings moves from anywhere on the screen; only those the user sees land on the
+// picture, so a drag that leaves the canvas pauses there and goes on when it comes back.
+void OnMouseMove(HWND canvas, POINT at, WPARAM keys) {
+    RECT client = {};
+    GetClientRect(canvas, &client);
+    if (!PtInRect(&client, at)) {
         return;  // the readout keeps its last text
+    }
+    const int32_t x = at.x + g_scrollX;
+    const int32_t y = at.y + g_scrollY;
+    if (!g_image.Contains(x, y)) {
+        return;
     }
     if (g_canvasDragging && (keys & MK_LBUTTON) != 0) {
         StampPen(g_image, g_adjust, x, y);
@@ -131,7 +137,9 @@ void OnMouseMove(HWND canvas, int32_t x, int32_t y, WPARAM keys) {
 }
 
 // A press stamps wherever it lands: a big pen just off the image still reaches into it.
-void OnLButtonDown(HWND canvas, int32_t x, int32_t y) {
+void OnLButtonDown(HWND canvas, POINT at) {
+    const int32_t x = at.x + g_scrollX;
+    const int32_t y = at.y + g_scrollY;
     SetCapture(canvas);
     g_canvasDragging = true;
     StampPen(g_image, g_adjust, x, y);
@@ -206,10 +214,10 @@ LRESULT CALLBACK CanvasViewProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnScroll(window, SB_VERT, LOWORD(wParam), HIWORD(wParam), g_scrollY);
             return 0;
         case WM_MOUSEMOVE:
-            OnMouseMove(window, ImageX(lParam), ImageY(lParam), wParam);
+            OnMouseMove(window, ClientPoint(lParam), wParam);
             return 0;
         case WM_LBUTTONDOWN:
-            OnLButtonDown(window, ImageX(lParam), ImageY(lParam));
+            OnLButtonDown(window, ClientPoint(lParam));
             return 0;
         case WM_LBUTTONUP:
             OnLButtonUp();
