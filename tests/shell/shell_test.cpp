@@ -9,11 +9,17 @@
 #include "image/bmp_file.h"
 #include "shell/canvas_view.h"
 #include "shell/commands.h"
+#include "shell/display_scale.h"
 #include "shell/main_frame.h"
 #include "shell/shell_state.h"
 #include "tests/support/test_files.h"
 
 namespace {
+
+// Answers for a message box: '#' and the button pressed.
+const std::string kOk = "#1";
+const std::string kYes = "#6";
+const std::string kNo = "#7";
 
 std::string Text(HWND window) {  // a status bar answers with its one part
     std::vector<char> text(GetWindowTextLengthA(window) + 1);
@@ -21,25 +27,42 @@ std::string Text(HWND window) {  // a status bar answers with its one part
     return text.data();
 }
 
-// Answers in turn: a name for a file dialog ("" cancels), '#' and a button for a box. Noted:
-// "caption;" or "caption|text;", '!' before a dialog of the wrong kind (cancelled).
+// Answers each dialog in turn: a name for a file dialog ("" cancels), or a button for a box.
+// Notes "caption;" or "caption|text;", with '!' before a dialog of a kind not expected.
 std::vector<std::string> g_answers;
 std::string g_shown;
 
 void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
-    HWND dialog = GetActiveWindow(), types = GetDlgItem(dialog, cmb1);
+    HWND dialog = GetActiveWindow();
     if (GetClassWord(dialog, GCW_ATOM) != 32770 || GetPropA(dialog, "answered")) {
         return;
     }
     SetPropA(dialog, "answered", dialog);
-    const bool fits = !g_answers.empty() && (g_answers[0][0] == '#') == !types;
-    std::string answer = fits ? g_answers[0] : "";
-    g_answers.erase(g_answers.begin(), g_answers.begin() + fits);
-    g_shown += (fits ? "" : "!") + Text(dialog) +
-               (types ? "" : "|" + Text(GetDlgItem(dialog, 0xFFFF))) + ";";
+    const bool isBox = GetDlgItem(dialog, cmb1) == nullptr;
+    const bool expected = !g_answers.empty() && (g_answers[0][0] == '#') == isBox;
+    const std::string answer = expected ? g_answers[0] : "";
+    if (expected) {
+        g_answers.erase(g_answers.begin());
+    }
+    g_shown += (expected ? "" : "!") + Text(dialog);
+    g_shown += (isBox ? "|" + Text(GetDlgItem(dialog, 0xFFFF)) : "") + ";";
     SetDlgItemTextA(dialog, cmb13, answer.c_str());
     const int button = answer.empty() ? IDCANCEL : answer[0] == '#' ? atoi(&answer[1]) : IDOK;
     PostMessageA(dialog, WM_COMMAND, button, 0);
+}
+
+void EmptyTheClipboard() {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+int VerticalRange() {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE;
+    GetScrollInfo(g_canvas, SB_VERT, &info);
+    return info.nMax;
 }
 
 // MainFrame started as the entry starts it, without the message loop; pictures in a scratch folder.
@@ -48,197 +71,451 @@ class ShellTest : public ::testing::Test {
     void SetUp() override {
         SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // off the windows: no stray moves
         g_image.Create(128, 128);
-        g_scrollX = g_scrollY = 0, g_modified = false;
+        g_scrollX = 0;
+        g_scrollY = 0;
+        g_modified = false;
         g_openUrl = [](const char* url) { g_shown += url; };
         WriteFileBytes(Path("small.bmp"), MakeBmp(5, 3));
         WriteFileBytes(Path("wide.bmp"), MakeBmp(7, 2));
+        WriteFileBytes(Path("tall.bmp"), MakeBmp(3, 3000));
         WriteFileBytes(Path("notes.txt"), Bytes{'n', 'o'});
-        StartVelmora(GetModuleHandleA(nullptr), "velmora.exe");
-        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
-            msg.message == WM_QUIT || DispatchMessageA(&msg);  // the last test's window's quit
-        }
+        Start("velmora.exe");
     }
     void TearDown() override { DestroyWindow(g_mainWindow); }
-    std::string Path(const std::string& name) const { return scratch.Path(name); }
-    // One command as the menu sends it, its dialogs answered; names without a drive are scratch.
-    std::string Run(int command, std::vector<std::string> answers = {}) {
-        for (std::string& a : answers) {
-            a = a.empty() || a.find_first_of("#:") != std::string::npos ? a : Path(a);
+    void Start(const std::string& commandLine) {
+        StartVelmora(GetModuleHandleA(nullptr), commandLine.c_str());
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT) {  // the quit of the last window, destroyed
+                DispatchMessageA(&msg);
+            }
         }
-        g_answers = answers;
+    }
+    // A name without a drive, or a message box's answer, is a scratch file.
+    std::string Path(const std::string& name) const {
+        const bool whole = name.empty() || name.find_first_of("#:") != std::string::npos;
+        return whole ? name : scratch.Path(name);
+    }
+    // One command as the menu sends it, its dialogs answered; returns what they showed.
+    std::string Run(int command, const std::vector<std::string>& answers = {}) {
+        g_answers.clear();
+        for (const std::string& answer : answers) {
+            g_answers.push_back(Path(answer));
+        }
         g_shown.clear();
         const UINT_PTR timer = SetTimer(nullptr, 0, 40, AnswerDialog);
         SendMessageA(g_mainWindow, WM_COMMAND, command, 0);
         KillTimer(nullptr, timer);
-        EXPECT_TRUE(g_answers.empty() && g_shown.find('!') == std::string::npos)
-            << command << " showed " << ::testing::PrintToString(g_shown);
+        EXPECT_TRUE(g_answers.empty()) << command << " left answers unused";
+        EXPECT_EQ(std::string::npos, g_shown.find('!')) << command << " showed " << g_shown;
         return g_shown;
     }
-    void Drop(const std::string& names) {  // each name ends in a zero byte; the window frees it
+    // Each name ends in a zero byte. Returns the block, which the window must have freed.
+    HGLOBAL Drop(const std::string& names) {
         HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 2);
         auto* header = static_cast<DROPFILES*>(GlobalLock(block));
         header->pFiles = sizeof(DROPFILES);
         memcpy(header + 1, names.data(), names.size());
         GlobalUnlock(block);
         SendMessageA(g_mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+        return block;
     }
-    static std::string State() { return Text(g_mainWindow) + (g_modified ? "*" : ""); }
     ScratchDir scratch;
 };
 
-// Who changes the modified flag (set, cleared, = unchanged), the current file ("=" unchanged) and
-// the picture shown; a drop opens only the first file, and not one whose name does not fit whole.
-// Overwrite save is offered only after a stamp, never in the window menu; paste only with a
-// bitmap. Exit closes without asking.
+// Who changes the modified flag and the current file, which the title shows: every successful
+// open, drop and save clears the flag and names the file; a paste forgets the name; nothing else
+// touches either. A drop opens only the first file, and not one whose name does not fit whole.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
-    const std::string cut = Path(std::string(255 - Path("").size(), 'c'));
+    const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
-    const std::vector<std::tuple<std::string, std::function<void()>, char, std::string>> rows = {
-        {"small.bmp", [&] { SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0); }, 's', "="},
-        {"small.bmp", [&] { Run(IDM_OPEN, {"wide.bmp"}); }, 'c', "wide.bmp"},
-        {"small.bmp", [&] { Drop(Path("wide.bmp") + '\0' + Path("small.bmp")); }, 'c', "wide.bmp"},
-        {"small.bmp", [&] { Run(IDM_SAVE_AS, {"saved"}); }, 'c', "saved.bmp"},
-        {"", [&] { Run(IDM_OVERWRITE_SAVE, {"fresh"}); }, 'c', "fresh.bmp"},
-        {"small.bmp", [&] { Run(IDM_OVERWRITE_SAVE); }, 'c', "="},
-        {"small.bmp", [&] { Run(IDM_COPY_BITMAP), Run(IDM_PASTE_BITMAP); }, '=', ""},
-        {"small.bmp",
-         [&] {
-             Run(IDM_WHOLE_IMAGE), Run(IDM_OPEN, {"notes.txt"}), Run(IDM_OPEN, {""}), Run(999);
-             Run(IDM_SAVE_AS, {""}), Drop(Path("notes.txt") + '\0' + Path("wide.bmp"));
-             Drop(cut + "ccc.bmp"), Run(IDM_VERSION_INFO, {"#1"}), Run(IDM_AUTHOR_SITE);
-             OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard(), Run(IDM_PASTE_BITMAP);
-             EXPECT_EQ("画像サイズ|幅：7ピクセル　高さ：2ピクセル;", Run(IDM_IMAGE_SIZE, {"#1"}));
-         },
-         '=', "="},
-        {"", [&] { Run(IDM_OVERWRITE_SAVE, {""}); }, '=', "="},
-        {"gone\\small.bmp", [&] { Run(IDM_OVERWRITE_SAVE, {"#1"}); }, '=', "="},
-        {"C:\\" + std::string(1500, 'n'), [] {}, '=', "="},  // past what wsprintfA writes
+    const std::string both = Path("wide.bmp") + '\0' + Path("small.bmp");
+    const std::string notFirst = Path("notes.txt") + '\0' + Path("wide.bmp");
+    const std::string longTitle = "C:\\" + std::string(1500, 'n');  // past what wsprintfA writes
+    const int kPress = -1;  // a press on the canvas rather than a command
+    const std::string kSame = "=";
+    const std::string kCancel = "";
+    enum class Flag { kSet, kCleared, kKept };
+    struct Step {
+        const char* name;
+        std::string startFile;
+        int command;
+        std::vector<std::string> answers;
+        std::string drop;
+        Flag flag;
+        std::string endFile;
+        std::string shown = "";  // the start of what the dialogs show
     };
-    HMENU bar = GetMenu(g_mainWindow);
-    char label[32] = "";  // the one label compared byte for byte: the character-set canary
-    GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
-    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label);
-    auto enabled = [&](int popup, UINT id, LPARAM index) {
-        SendMessageA(g_mainWindow, WM_INITMENUPOPUP, (WPARAM)GetSubMenu(bar, popup), index);
-        return (GetMenuState(GetSubMenu(bar, popup), id, MF_BYCOMMAND) & MF_GRAYED) == 0;
+    // clang-format off
+    const Step steps[] = {
+        {"paste, nothing there", "small.bmp", IDM_PASTE_BITMAP, {}, "", Flag::kKept, kSame},
+        {"press", "small.bmp", kPress, {}, "", Flag::kSet, kSame},
+        {"open", "small.bmp", IDM_OPEN, {"wide.bmp"}, "", Flag::kCleared, "wide.bmp", "開く;"},
+        {"drop two", "small.bmp", 0, {}, both, Flag::kCleared, "wide.bmp"},
+        {"save as", "small.bmp", IDM_SAVE_AS, {"saved"}, "", Flag::kCleared, "saved.bmp", "保存;"},
+        {"overwrite, no name", "", IDM_OVERWRITE_SAVE, {"fresh"}, "", Flag::kCleared, "fresh.bmp"},
+        {"overwrite", "small.bmp", IDM_OVERWRITE_SAVE, {}, "", Flag::kCleared, kSame},
+        {"copy", "small.bmp", IDM_COPY_BITMAP, {}, "", Flag::kKept, kSame},
+        {"paste", "small.bmp", IDM_PASTE_BITMAP, {}, "", Flag::kKept, ""},
+        {"whole image", "small.bmp", IDM_WHOLE_IMAGE, {}, "", Flag::kKept, kSame},
+        {"open no BMP", "small.bmp", IDM_OPEN, {"notes.txt"}, "", Flag::kKept, kSame},
+        {"open cancelled", "small.bmp", IDM_OPEN, {kCancel}, "", Flag::kKept, kSame},
+        {"save cancelled", "small.bmp", IDM_SAVE_AS, {kCancel}, "", Flag::kKept, kSame},
+        {"overwrite cancelled", "", IDM_OVERWRITE_SAVE, {kCancel}, "", Flag::kKept, kSame},
+        {"overwrite fails", "gone\\small.bmp", IDM_OVERWRITE_SAVE, {kOk}, "", Flag::kKept, kSame, "エラー|保存に失敗しました。;"},
+        {"drop, no BMP first", "small.bmp", 0, {}, notFirst, Flag::kKept, kSame},
+        {"drop a name too long", "small.bmp", 0, {}, cut + "ccc.bmp", Flag::kKept, kSame},
+        {"unknown command", "small.bmp", 999, {}, "", Flag::kKept, kSame},
+        {"version", "small.bmp", IDM_VERSION_INFO, {kOk}, "", Flag::kKept, kSame, "バージョン情報|Velmora 05 Copyright (C) 2026 Velmora 開発チーム;"},
+        {"web page", "small.bmp", IDM_AUTHOR_SITE, {}, "", Flag::kKept, kSame, "https://velmora.example.com/"},
+        {"image size", "small.bmp", IDM_IMAGE_SIZE, {kOk}, "", Flag::kKept, kSame, "画像サイズ|幅：7ピクセル　高さ：2ピクセル;"},
+        {"a long title", longTitle, 0, {}, "", Flag::kKept, kSame},
     };
-    Run(IDM_WHOLE_IMAGE);
-    EXPECT_FALSE(enabled(0, IDM_OVERWRITE_SAVE, 0));
-    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, 0);
-    EXPECT_TRUE(enabled(0, IDM_OVERWRITE_SAVE, 0) && !enabled(0, IDM_OVERWRITE_SAVE, 1 << 16));
-    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
-    EXPECT_FALSE(enabled(1, IDM_PASTE_BITMAP, 1));
-    EXPECT_TRUE((Run(IDM_COPY_BITMAP), enabled(1, IDM_PASTE_BITMAP, 1)));
+    // clang-format on
     for (const bool painted : {false, true}) {
-        for (const auto& [start, act, flag, end] : rows) {
+        EmptyTheClipboard();
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(step.name) + (painted ? ", painted before" : ""));
             // New names each time, or the dialog would ask about replacing them.
-            DeleteFileA(Path("saved.bmp").c_str()), DeleteFileA(Path("fresh.bmp").c_str());
-            lstrcpyA(g_currentFileName, start.empty() ? "" : Path(start).c_str());
-            UpdateTitle();
+            DeleteFileA(Path("saved.bmp").c_str());
+            DeleteFileA(Path("fresh.bmp").c_str());
+            SetCurrentFileName(Path(step.startFile).c_str());
             g_modified = painted;
-            act();
-            const std::string name = end == "=" ? start : end;
-            EXPECT_EQ("Velmora - " + (name.empty() ? "" : Path(name)) +
-                          (flag == 's' || (flag == '=' && painted) ? "*" : ""),
-                      State())
-                << start << (painted ? " from painted" : "");
+            std::string shown;
+            if (step.command == kPress) {
+                SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                SendMessageA(g_canvas, WM_LBUTTONUP, 0, 0);
+            } else if (step.drop.empty()) {
+                shown = Run(step.command, step.answers);
+            } else {
+                Drop(step.drop);
+            }
+            const bool flag = step.flag == Flag::kSet || (step.flag == Flag::kKept && painted);
+            const std::string file = step.endFile == kSame ? step.startFile : step.endFile;
+            EXPECT_EQ(flag, g_modified);
+            EXPECT_EQ("Velmora - " + Path(file), Text(g_mainWindow));
+            EXPECT_EQ(step.shown, shown.substr(0, step.shown.size()));
             EXPECT_EQ(g_image.GetWidth(), g_shownWidth);
         }
     }
+}
+
+// The keys, translated by the program's own message loop, send their menu item's command, and
+// only when the menu offers that item: overwrite save after a stamp, paste with a bitmap on the
+// clipboard. The window menu never offers them; the labels are code page 932 bytes.
+std::vector<int> g_sentCommands;
+LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) {
+        g_sentCommands.push_back(LOWORD(wParam));
+        return 0;
+    }
+    return MainFrameProc(window, message, wParam, lParam);
+}
+
+TEST_F(ShellTest, MenusAndKeysOfferWhatCanBeDone) {
+    enum class Clipboard { kEmpty, kBitmap };
+    struct Row {
+        const char* name;
+        UINT key;
+        bool shift;
+        bool modified;
+        Clipboard clipboard;
+        std::vector<int> commands;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"Ctrl+O", 'O', false, false, Clipboard::kEmpty, {IDM_OPEN}},
+        {"Ctrl+S after a stamp", 'S', false, true, Clipboard::kEmpty, {IDM_OVERWRITE_SAVE}},
+        {"Ctrl+S before a stamp", 'S', false, false, Clipboard::kEmpty, {}},
+        {"Ctrl+Shift+S", 'S', true, false, Clipboard::kEmpty, {IDM_SAVE_AS}},
+        {"Ctrl+C", 'C', false, false, Clipboard::kEmpty, {IDM_COPY_BITMAP}},
+        {"Ctrl+V with a bitmap", 'V', false, false, Clipboard::kBitmap, {IDM_PASTE_BITMAP}},
+        {"Ctrl+V without one", 'V', false, false, Clipboard::kEmpty, {}},
+        {"Ctrl+A, no shortcut", 'A', false, true, Clipboard::kBitmap, {}},
+    };
+    // clang-format on
+    HMENU bar = GetMenu(g_mainWindow);
+    char label[32] = "";
+    GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label);
+    g_modified = true;
+    SendMessageA(g_mainWindow, WM_INITMENUPOPUP, WPARAM(GetSubMenu(bar, 0)), MAKELPARAM(0, TRUE));
+    EXPECT_TRUE(GetMenuState(bar, IDM_OVERWRITE_SAVE, MF_BYCOMMAND) & MF_GRAYED) << "window menu";
+    SetWindowLongPtrA(g_mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordCommands));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    for (const Row& row : rows) {
+        EmptyTheClipboard();
+        if (row.clipboard == Clipboard::kBitmap) {
+            CopyToClipboard(g_image);
+        }
+        g_modified = row.modified;
+        g_sentCommands.clear();
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = row.shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        PostMessageA(g_mainWindow, WM_KEYDOWN, row.key, 1);
+        PostQuitMessage(0);
+        RunMessageLoop();
+        EXPECT_EQ(row.commands, g_sentCommands) << row.name;
+    }
+    keys[VK_CONTROL] = 0;
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    SetWindowLongPtrA(g_mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainFrameProc));
+}
+
+// Save-as appends ".bmp" to a name not ending in it in any case, asking itself whether to replace
+// a file so named; a name with no room for it is not saved.
+TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
+    const std::string full = std::string(253 - scratch.Path("").size(), 'n');
+    const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
+    struct Step {
+        int command;
+        std::vector<std::string> answers;
+        std::string shown;
+        std::string file;  // the current file afterwards
+    };
+    const Step steps[] = {
+        {IDM_SAVE_AS, {"plain"}, "保存;", "plain.bmp"},
+        {IDM_SAVE_AS, {"X.BMP"}, "保存;", "X.BMP"},
+        {IDM_SAVE_AS, {"bmp"}, "保存;", "bmp.bmp"},
+        {IDM_OPEN, {"small.bmp"}, "開く;", "small.bmp"},
+        {IDM_SAVE_AS, {"plain", kNo}, "保存;" + ask, "small.bmp"},
+        {IDM_SAVE_AS, {"plain", kYes}, "保存;" + ask, "plain.bmp"},
+        {IDM_SAVE_AS, {"X.BMP", kYes}, "保存;", "X.BMP"},  // the dialog's own question
+        {IDM_SAVE_AS, {full}, "保存;", "X.BMP"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.answers[0]);
+        EXPECT_EQ(step.shown, Run(step.command, step.answers).substr(0, step.shown.size()));
+        EXPECT_EQ("Velmora - " + Path(step.file), Text(g_mainWindow));
+        ScopedImage saved;
+        EXPECT_TRUE(LoadBmp(saved.image, g_currentFileName));
+        EXPECT_EQ(g_image.GetHeight(), saved.image.GetHeight());
+    }
+    EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
+}
+
+// The up-downs, clicked for real, carry each setting to its end and no further.
+TEST_F(ShellTest, ArrowsKeepEachSettingInItsRange) {
+    const int32_t* settings[] = {&g_adjust.red, &g_adjust.green, &g_adjust.blue, &g_adjust.penSize};
+    const int32_t ends[kAdjustCount][2] = {{-256, 256}, {-256, 256}, {-256, 256}, {1, 16}};
+    for (int i = 0; i < kAdjustCount; ++i) {
+        for (int up = 0; up < 2; ++up) {
+            RECT r;
+            GetClientRect(g_adjustBar.upDown[i], &r);
+            const LPARAM arrow = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
+            SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, ends[i][up] + (up ? -1 : 1));
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+                SendMessageA(g_adjustBar.upDown[i], message, MK_LBUTTON, arrow);
+            }
+            EXPECT_EQ(ends[i][up], *settings[i]) << "column " << i << (up ? " up" : " down");
+        }
+    }
+}
+
+// A picture that comes in by the command line or a drop gets scroll bars over its whole size, and
+// the drop's block goes back to the system.
+TEST_F(ShellTest, PicturesThatComeInGetTheirScrollRange) {
+    DestroyWindow(g_mainWindow);
+    Start("velmora.exe \"" + Path("tall.bmp") + "\"");
+    EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow));
+    EXPECT_EQ(3000, VerticalRange()) << "from the command line";
+    Run(IDM_OPEN, {"small.bmp"});
+    EXPECT_EQ(0, VerticalRange()) << "after an open";
+    HGLOBAL block = Drop(Path("tall.bmp") + '\0');
+    EXPECT_EQ(3000, VerticalRange()) << "after a drop";
+    EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block)) << "the drop's block is still held";
+}
+
+// Scroll steps stay within 0 to size less page, reading a thumb past 16 bits from the bar. A press
+// stamps its pen square; a drag it began paints where the user sees the picture, and only there:
+// the capture brings moves from over the status bar, the scroll bars and beyond a scrolled view,
+// which neither stamp nor read out. The readout names the picture point under the mouse.
+TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
+    ASSERT_TRUE(g_image.Create(2000, 70000));
+    RefitCanvas();
+    RECT view;
+    GetClientRect(g_canvas, &view);
+    const int right = 2000 - view.right;
+    const int page = view.bottom;
+    struct Scroll {
+        const char* name;
+        UINT message;
+        WORD code;
+        WORD thumb;
+        int want;  // the offset afterwards, each step from where the last left off
+    };
+    // clang-format off
+    const Scroll scrolls[] = {
+        {"track right", WM_HSCROLL, SB_THUMBTRACK, 9999, right},
+        {"a step past the end", WM_HSCROLL, SB_LINERIGHT, 0, right},
+        {"a page left", WM_HSCROLL, SB_PAGELEFT, 0, right - int(view.right)},
+        {"a step left", WM_HSCROLL, SB_LINELEFT, 0, right - int(view.right) - 1},
+        {"track to 9", WM_HSCROLL, SB_THUMBTRACK, 9, 9},
+        {"a page past the start", WM_HSCROLL, SB_PAGELEFT, 0, 0},
+        {"a step before the start", WM_HSCROLL, SB_LINELEFT, 0, 0},
+        {"the thumb's release", WM_HSCROLL, SB_THUMBPOSITION, 50, 0},
+        {"a step down", WM_VSCROLL, SB_LINEDOWN, 0, 1},
+        {"a page down", WM_VSCROLL, SB_PAGEDOWN, 0, 1 + page},
+        {"a step up", WM_VSCROLL, SB_LINEUP, 0, page},
+        {"a page up", WM_VSCROLL, SB_PAGEUP, 0, 0},
+    };
+    // clang-format on
+    for (const Scroll& scroll : scrolls) {
+        const int bar = scroll.message == WM_HSCROLL ? SB_HORZ : SB_VERT;
+        SendMessageA(g_canvas, scroll.message, MAKEWPARAM(scroll.code, scroll.thumb), 0);
+        EXPECT_EQ(scroll.want, bar == SB_HORZ ? g_scrollX : g_scrollY) << scroll.name;
+        EXPECT_EQ(scroll.want, GetScrollPos(g_canvas, bar)) << scroll.name;
+    }
+    // Past 16 bits the bar's own position stands for the thumb; the message's word would jump.
+    SetScrollPos(g_canvas, SB_VERT, 69000, FALSE);
+    g_scrollY = 69000;
+    SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 69000 & 0xFFFF), 0);
+    EXPECT_EQ(69000, g_scrollY);
+    SetScrollPos(g_canvas, SB_HORZ, 100, FALSE);
+    SetScrollPos(g_canvas, SB_VERT, 100, FALSE);
+    g_scrollX = 100;
+    g_scrollY = 100;
+    struct Move {
+        const char* name;
+        int x;
+        int y;
+        bool seen;
+    };
+    // clang-format off
+    const Move moves[] = {
+        {"down the canvas", 50, page - 10, true},
+        {"over the status bar", 50, page + 5, false},
+        {"off the window", 50, page + 400, false},
+        {"back on the canvas", 60, page - 12, true},
+        {"over the canvas's scroll bar", int(view.right) + 5, page - 12, false},
+        {"left of the view", -3, 40, false},
+        {"above the view", 40, -3, false},
+        {"on the canvas again", 30, 30, true},
+    };
+    // clang-format on
+    g_image.SetRed(130, 130, 250);
+    g_adjust = {10, -5, 3, 3};
+    Picture want = Capture(g_image);
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
+    ModelStamp(want, g_adjust, 130, 130);
+    EXPECT_EQ("(130,130)-R:255,G:0,B:3", Text(g_statusBar));
+    EXPECT_EQ(g_canvas, GetCapture());
+    g_adjust = {120, 0, 0, 16};
+    for (const Move& move : moves) {
+        SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("before"));
+        SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(move.x, move.y));
+        if (move.seen) {
+            ModelStamp(want, g_adjust, 100 + move.x, 100 + move.y);
+        }
+        EXPECT_EQ(move.seen, Text(g_statusBar) != "before") << move.name;
+        EXPECT_TRUE(want == Capture(g_image)) << move.name;
+    }
+    SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
+    EXPECT_EQ(nullptr, GetCapture());
+    // After a release or a lost capture, a button held since a press elsewhere only reads out.
+    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 4));
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 500));
+    SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);
+    want = Capture(g_image);
+    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 4));
+    EXPECT_EQ("(103,104)-R:0,G:0,B:0", Text(g_statusBar));
+    EXPECT_TRUE(want == Capture(g_image)) << "a move after the capture was lost";
+}
+
+// Everything around the picture is laid out in 96-dots-per-inch units and scaled for the window's
+// display; at 96 every control is exactly where it always was, and the digits fit their boxes at
+// every scale. The picture is never scaled: the readout names the pixel under the mouse.
+TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
+    const UINT dpi = WindowDpi(g_mainWindow);
+    if (const char* expected = getenv("VELMORA_TEST_DPI")) {
+        ASSERT_EQ(UINT(atoi(expected)), dpi) << "the prefix's scale did not reach the window";
+    }
+    const AdjustBarHandles& c = g_adjustBar;
+    struct Place {
+        const char* name;
+        HWND window;
+        RECT at96;  // in MainFrame's client area; the canvas's right and bottom follow the window
+    };
+    // clang-format off
+    const Place places[] = {
+        {"R", c.label[0], {4, 5, 26, 25}}, {"R box", c.edit[0], {28, 4, 76, 26}}, {"R arrows", c.upDown[0], {76, 4, 100, 26}},
+        {"G", c.label[1], {108, 5, 130, 25}}, {"G box", c.edit[1], {132, 4, 180, 26}}, {"G arrows", c.upDown[1], {180, 4, 204, 26}},
+        {"B", c.label[2], {212, 5, 234, 25}}, {"B box", c.edit[2], {234, 4, 282, 26}}, {"B arrows", c.upDown[2], {282, 4, 306, 26}},
+        {"pen", c.label[3], {320, 5, 442, 25}}, {"pen box", c.edit[3], {442, 4, 490, 26}}, {"pen arrows", c.upDown[3], {490, 4, 514, 26}},
+        {"canvas", g_canvas, {0, 32, 0, 0}},
+    };
+    // clang-format on
+    const auto expectLayout = [&](UINT scale) {
+        const double tolerance = scale == 96 ? 0 : 1;  // any rounding of a scaled length will do
+        for (const Place& place : places) {
+            RECT got;
+            GetWindowRect(place.window, &got);
+            MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&got), 2);
+            if (place.window == g_canvas) {
+                got.right = 0;
+                got.bottom = 0;
+            }
+            const LONG want[] = {place.at96.left, place.at96.top, place.at96.right,
+                                 place.at96.bottom};
+            const LONG have[] = {got.left, got.top, got.right, got.bottom};
+            for (int side = 0; side < 4; ++side) {
+                EXPECT_NEAR(want[side] * double(scale) / 96, have[side], tolerance)
+                    << place.name << ", side " << side << ", at " << scale;
+            }
+        }
+        for (int i = 0; i < kAdjustCount; ++i) {
+            SendMessageA(c.upDown[i], UDM_SETPOS32, 0, i < kAdjustPenSize ? -256 : 16);
+            char digits[16];
+            GetWindowTextA(c.edit[i], digits, sizeof digits);
+            HDC dc = GetDC(c.edit[i]);
+            SelectObject(dc, HFONT(SendMessageA(c.edit[i], WM_GETFONT, 0, 0)));
+            SIZE text;
+            GetTextExtentPoint32A(dc, digits, lstrlenA(digits), &text);
+            ReleaseDC(c.edit[i], dc);
+            RECT box;
+            GetClientRect(c.edit[i], &box);
+            EXPECT_LT(text.cx, box.right) << digits << " in box " << i << " at " << scale;
+            EXPECT_LE(text.cy, box.bottom) << digits << " in box " << i << " at " << scale;
+        }
+    };
+    RECT frame;
+    GetWindowRect(g_mainWindow, &frame);
+    EXPECT_NEAR(600 * double(dpi) / 96, frame.right - frame.left, dpi == 96 ? 0 : 1);
+    expectLayout(dpi);
+    // The system moves the window to a display of twice the scale, and back.
+    ASSERT_TRUE(g_image.Create(64, 5000));
+    RefitCanvas();
+    SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
+    g_scrollY = 5000;
+    RECT doubled = frame;
+    doubled.right += frame.right - frame.left;
+    doubled.bottom += frame.bottom - frame.top;
+    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), LPARAM(&doubled));
+    expectLayout(2 * dpi);
+    RECT view;
+    GetClientRect(g_canvas, &view);
+    EXPECT_EQ(5000 - view.bottom, g_scrollY) << "the offset is clamped as after a resize";
+    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&frame));
+    expectLayout(dpi);
+    g_image.SetGreen(17, g_scrollY + 9, 77);
+    SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(17, 9));
+    EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));
+}
+
+// With no window to end it the loop would wait for ever: a refused window ends it with 1. Exit
+// closes without asking.
+TEST_F(ShellTest, ExitAndAFailedStartEndTheProgram) {
     Run(IDM_EXIT);
     EXPECT_FALSE(IsWindow(g_mainWindow));
-    // With no window to end it the loop would wait for ever: a refused window ends it with 1.
     const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
         return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
     };
     HHOOK hook = SetWindowsHookExA(WH_CBT, refuse, nullptr, GetCurrentThreadId());
     EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe"));
     UnhookWindowsHookEx(hook);
-}
-
-// Save-as appends ".bmp" to a name not ending in it in any case, asking itself whether to replace
-// a file so named; a name with no room for it is not saved.
-TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
-    const std::string full = Path(std::string(253 - Path("").size(), 'n'));
-    const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
-    const std::vector<std::tuple<int, std::vector<std::string>, std::string, std::string>> steps = {
-        {IDM_SAVE_AS, {"plain"}, "保存;", "plain.bmp"},
-        {IDM_SAVE_AS, {"X.BMP"}, "保存;", "X.BMP"},
-        {IDM_SAVE_AS, {"bmp"}, "保存;", "bmp.bmp"},
-        {IDM_OPEN, {"small.bmp"}, "開く;", "small.bmp"},
-        {IDM_SAVE_AS, {"plain", "#7"}, "保存;" + ask, "small.bmp"},
-        {IDM_SAVE_AS, {"plain", "#6"}, "保存;" + ask, "plain.bmp"},
-        {IDM_SAVE_AS, {"X.BMP", "#6"}, "保存;", "X.BMP"},  // the dialog's own question
-        {IDM_SAVE_AS, {full}, "保存;", "X.BMP"},
-    };
-    for (const auto& [command, answers, shown, name] : steps) {
-        EXPECT_EQ(shown, Run(command, answers).substr(0, shown.size())) << answers[0];
-        EXPECT_EQ("Velmora - " + Path(name), State()) << answers[0];
-        ScopedImage saved;
-        EXPECT_TRUE(LoadBmp(saved.image, g_currentFileName) &&
-                    saved.image.GetHeight() == g_image.GetHeight())
-            << answers[0];
-    }
-    EXPECT_EQ(full.substr(Path("").size()), g_dialogFileTitle) << "appended past the name";
-}
-
-// The up-downs, clicked for real, carry each setting to its end and no further.
-TEST_F(ShellTest, ArrowsKeepEachSettingInItsRange) {
-    const int32_t ends[kAdjustCount][2] = {{-256, 256}, {-256, 256}, {-256, 256}, {1, 16}};
-    for (int i = 0; i < kAdjustCount; ++i)
-        for (int up = 0; up < 2; ++up) {
-            RECT r;
-            GetClientRect(g_adjustBar.upDown[i], &r);
-            const LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
-            SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, ends[i][up] + (up ? -1 : 1));
-            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP})
-                SendMessageA(g_adjustBar.upDown[i], message, MK_LBUTTON, at);
-            const int32_t got[] = {g_adjust.red, g_adjust.green, g_adjust.blue, g_adjust.penSize};
-            EXPECT_EQ(got[i], ends[i][up]) << i;
-        }
-}
-
-// Scroll steps stay within 0 to size less page, reading a thumb past 16 bits from the bar. A press
-// stamps its pen square, and only a drag it began paints; the readout names the picture point.
-TEST_F(ShellTest, CanvasScrollsStampsAndReadsOut) {
-    ASSERT_TRUE(g_image.Create(2000, 70000));
-    RefitCanvas();
-    RECT r;
-    GetClientRect(g_canvas, &r);
-    const int end = 2000 - r.right;
-    // clang-format off
-    const int steps[][3] = {  // code, thumb, offset after: each from where the last left off
-        {SB_THUMBTRACK, 9999, end}, {SB_LINERIGHT, 0, end}, {SB_PAGELEFT, 0, end - r.right},
-        {SB_THUMBTRACK, 9, 9}, {SB_PAGELEFT, 0, 0}, {SB_LINELEFT, 0, 0}, {SB_THUMBPOSITION, 50, 0}};
-    // clang-format on
-    for (const auto& [code, thumb, to] : steps) {
-        SendMessageA(g_canvas, WM_HSCROLL, MAKEWPARAM(code, thumb), 0);
-        EXPECT_TRUE(g_scrollX == to && GetScrollPos(g_canvas, SB_HORZ) == to) << code << " " << to;
-    }
-    SetScrollPos(g_canvas, SB_VERT, 69000, FALSE), g_scrollY = 69000;  // truncated, it would jump
-    SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 69000 & 0xFFFF), 0);
-    EXPECT_EQ(69000, g_scrollY);
-    g_scrollX = g_scrollY = 0;
-    g_image.SetRed(20, 20, 250);
-    g_adjust = {10, -5, 3, 3};
-    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(20, 20));
-    EXPECT_EQ("(20,20)-R:255,G:0,B:3", Text(g_statusBar));
-    const auto blue = [](int x, int y) { return g_image.GetBlue(x, y); };  // pen 3: 19 to 21
-    EXPECT_TRUE(blue(19, 19) == 3 && blue(21, 21) == 3 && blue(18, 20) == 0 && blue(20, 22) == 0);
-    EXPECT_EQ(g_canvas, GetCapture());
-    g_adjust = {0, 0, 70, 1};
-    for (const auto& [x, keys] : {std::pair{100, MK_LBUTTON}, {110, 0}, {3000, MK_LBUTTON}}) {
-        SendMessageA(g_canvas, WM_MOUSEMOVE, keys, MAKELPARAM(x, 4));
-    }
-    SendMessageA(g_canvas, WM_LBUTTONUP, 0, 0);
-    EXPECT_TRUE(GetCapture() == nullptr && blue(100, 4) == 70 && blue(105, 4) + blue(110, 4) == 0);
-    // After a release or a lost capture, a button held since a press elsewhere only reads out.
-    g_scrollX = 10, g_scrollY = 20;
-    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 4));
-    SendMessageA(g_canvas, WM_LBUTTONDOWN, 0, MAKELPARAM(500, 500));
-    SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);
-    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 4));
-    EXPECT_EQ("(13,24)-R:0,G:0,B:0", Text(g_statusBar));
 }
 
 }  // namespace

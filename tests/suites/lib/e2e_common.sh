@@ -9,7 +9,7 @@ cmake --preset windows -B "$build_root/windows" >/dev/null &&
 velmora_wine_start "$build_root/wineprefix"
 work=$(mktemp -d) app_pid=
 trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
-python3 scripts/make_bmp.py "$work/in.bmp" 300 200 40 80 160  # a colour found nowhere else
+python3 scripts/make_bmp.py "$work/in.bmp" 300 900 40 80 160  # a colour found nowhere else
 cp "$work/in.bmp" "$work/second.bmp"
 
 find_window() {  # PATTERN: prints the first visible window whose name matches, within 20 s
