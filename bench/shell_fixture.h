@@ -1,5 +1,5 @@
-// For the painting bench, which drives the real windows: MainFrame started as the entry starts it (without
-// the message loop), message pumping, and the texts the windows show.
+// For the painting bench, which drives the real windows: MainFrame started as the entry starts it
+// (without the message loop), message pumping, and the texts the windows show.
 #pragma once
 
 #include <windows.h>
@@ -62,7 +62,6 @@ class ShellTest : public ::testing::Test {
         ASSERT_TRUE(g_image.Create(128, 128));
         g_scrollX = g_scrollY = 0;
         g_modified = false;
-        g_canvasDragging = false;
         g_dialogFile[0] = '\0';
     }
     void TearDown() override {

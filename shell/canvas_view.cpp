@@ -12,6 +12,9 @@ namespace {
 
 constexpr char kCanvasClassName[] = "CBMPWin";
 
+// Set by a press on the canvas; cleared by the release or the loss of the capture.
+bool g_canvasDragging = false;
+
 void Repaint(HWND canvas) {
     InvalidateRgn(canvas, nullptr, FALSE);
     UpdateWindow(canvas);
@@ -33,8 +36,21 @@ int32_t WriteBar(HWND canvas, int bar, SCROLLINFO info) {
     return ReadBar(canvas, bar).nPos;
 }
 
-// The bar spans 0 to the image size with a page of the client size; the offset stays within
-// 0 to size - page, so it drops at once when the canvas grows or the image shrinks.
+// An offset stays within 0 to size - page; the bar would allow one more (its last position is
+// nMax - nPage + 1), which would show a row or column past the picture.
+int32_t ClampOffset(int32_t offset, const SCROLLINFO& info) {
+    const int32_t last = info.nMax - static_cast<int32_t>(info.nPage);
+    if (offset >= last) {
+        offset = last;
+    }
+    if (offset <= 0) {
+        offset = 0;
+    }
+    return offset;
+}
+
+// The bar spans 0 to the image size with a page of the client size; the offset drops at once
+// when the canvas grows or the image shrinks.
 int32_t SetUpAxis(HWND canvas, int bar, int32_t client, int32_t shown) {
     SCROLLINFO info = {};
     info.fMask = SIF_ALL;
@@ -42,11 +58,7 @@ int32_t SetUpAxis(HWND canvas, int bar, int32_t client, int32_t shown) {
         info.nMax = shown;
         info.nPage = static_cast<UINT>(client);
     }
-    const int32_t last = info.nMax - static_cast<int32_t>(info.nPage);
-    info.nPos = ReadBar(canvas, bar).nPos;
-    if (info.nPos >= last) {
-        info.nPos = last;
-    }
+    info.nPos = ClampOffset(ReadBar(canvas, bar).nPos, info);
     return WriteBar(canvas, bar, info);
 }
 
@@ -84,17 +96,9 @@ void OnScroll(HWND canvas, int bar, int code, int32_t thumb, int32_t& offset) {
     if (step == 0) {
         return;
     }
-    // The bar would allow one past size - page (its last position is nMax - nPage + 1).
-    int32_t moved = info.nPos + step;
-    if (moved <= 0) {
-        moved = 0;
-    }
-    if (moved >= info.nMax - page) {
-        moved = info.nMax - page;
-    }
     SCROLLINFO position = {};
     position.fMask = SIF_POS;
-    position.nPos = moved;
+    position.nPos = ClampOffset(info.nPos + step, info);
     offset = WriteBar(canvas, bar, position);
     Repaint(canvas);
 }
@@ -136,7 +140,9 @@ void OnMouseMove(HWND canvas, POINT at, WPARAM keys) {
     ReadOut(x, y);
 }
 
-// A press stamps wherever it lands: a big pen just off the image still reaches into it.
+// A press stamps wherever it lands: a big pen just off the image still reaches into it. Its
+// repaint waits for the message loop, which paints as soon as the press is handled; only a
+// drag's stream of moves would hold painting off, so only moves paint at once.
 void OnLButtonDown(HWND canvas, POINT at) {
     const int32_t x = at.x + g_scrollX;
     const int32_t y = at.y + g_scrollY;

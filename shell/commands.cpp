@@ -13,12 +13,16 @@ namespace {
 
 constexpr char kVersionText[] = "Velmora 05 Copyright (C) 2026 Velmora 開発チーム";
 constexpr char kAuthorSite[] = "https://velmora.example.com/";
+
+char g_dropFile[kDialogPathCapacity] = "";
 constexpr char kBmpExtension[] = ".bmp";
 constexpr int kBmpExtensionLength = 4;
 
 void OpenUrlWithShell(const char* url) {
     ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
 }
+
+OpenUrlFunction g_openUrl = OpenUrlWithShell;
 
 // ASCII letters only: a byte of a double-byte character must never match by accident, and the
 // '.' that starts the extension can be neither a lead nor a trail byte in code page 932, so a
@@ -138,7 +142,9 @@ void OnImageSize(HWND mainFrame) {
 
 }  // namespace
 
-OpenUrlFunction g_openUrl = OpenUrlWithShell;
+void SetUrlOpener(OpenUrlFunction opener) {
+    g_openUrl = opener;
+}
 
 void OnCommand(HWND mainFrame, int commandId) {
     switch (commandId) {

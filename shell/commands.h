@@ -14,6 +14,7 @@ void OnDropFiles(HDROP drop);
 // Refreshes the shown image size and makes the canvas recompute its scroll bars.
 void RefitCanvas();
 
-// Opens a web address; tests put a recorder in its place so no browser starts.
+// What opens a web address: the shell's browser, unless tests put a recorder in its place so
+// that no browser starts.
 using OpenUrlFunction = void (*)(const char* url);
-extern OpenUrlFunction g_openUrl;
+void SetUrlOpener(OpenUrlFunction opener);

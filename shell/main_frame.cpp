@@ -18,6 +18,9 @@ namespace {
 
 constexpr char kMainClassName[] = "CWindow";
 
+// The path the command line names, kept until the window exists to take it as the file name.
+char g_commandLinePath[kPathCapacity] = "";
+
 // Two filter pairs and the closing zero (the literal adds the last one).
 constexpr char kFileFilter[] = "ビットマップ(*.bmp)\0*.bmp\0すべてのファイル(*.*)\0*.*\0";
 

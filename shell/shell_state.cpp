@@ -2,9 +2,7 @@
 
 HINSTANCE g_instance = nullptr;
 HWND g_mainWindow = nullptr;
-char g_commandLinePath[kPathCapacity] = "";
 char g_currentFileName[kPathCapacity] = "";
-char g_titleBuffer[sizeof(kProductName) + 3 + kPathCapacity] = "";
 bool g_modified = false;
 int32_t g_shownWidth = 0;
 int32_t g_shownHeight = 0;
@@ -19,12 +17,14 @@ UINT g_dpi = 96;
 
 int32_t g_scrollX = 0;
 int32_t g_scrollY = 0;
-bool g_canvasDragging = false;
 
 OPENFILENAMEA g_fileDialog = {};
 char g_dialogFile[kDialogPathCapacity] = "";
 char g_dialogFileTitle[kDialogPathCapacity] = "";
-char g_dropFile[kDialogPathCapacity] = "";
+
+namespace {
+char g_titleBuffer[sizeof(kProductName) + 3 + kPathCapacity] = "";
+}  // namespace
 
 void UpdateTitle() {
     // wsprintfA writes at most 1024 bytes; a longer path is joined by hand rather than cut.

@@ -45,13 +45,11 @@ struct AdjustBarHandles {
 
 extern HINSTANCE g_instance;                   // start-up
 extern HWND g_mainWindow;                      // start-up, once CreateWindowExA returns
-extern char g_commandLinePath[kPathCapacity];  // start-up, the path the command line names
 extern char g_currentFileName[kPathCapacity];  // SetCurrentFileName only
-extern char g_titleBuffer[sizeof(kProductName) + 3 + kPathCapacity];  // UpdateTitle
-extern bool g_modified;          // set by pen stamps; cleared by open, drop, save
-extern int32_t g_shownWidth;     // start-up and RefitCanvas
-extern int32_t g_shownHeight;    // start-up and RefitCanvas
-extern AdjustSettings g_adjust;  // start-up, then the up-down controls only
+extern bool g_modified;                        // set by pen stamps; cleared by open, drop, save
+extern int32_t g_shownWidth;                   // start-up and RefitCanvas
+extern int32_t g_shownHeight;                  // start-up and RefitCanvas
+extern AdjustSettings g_adjust;                // start-up, then the up-down controls only
 
 extern HWND g_canvas;                 // MainFrame's creation handler
 extern HWND g_statusBar;              // MainFrame's creation handler
@@ -64,14 +62,12 @@ extern UINT g_dpi;  // MainFrame's creation handler, then its display-scale hand
 // written by the canvas's size and scroll handlers only.
 extern int32_t g_scrollX;
 extern int32_t g_scrollY;
-extern bool g_canvasDragging;  // canvas: set by a press on it, cleared by release, capture loss
 
 // The one file dialog record shared by open, save-as and overwrite save, so path and filter
 // carry over; filled by MainFrame's creation handler, then by the dialogs and drops.
 extern OPENFILENAMEA g_fileDialog;
 extern char g_dialogFile[kDialogPathCapacity];       // the dialogs, and a drop's path
 extern char g_dialogFileTitle[kDialogPathCapacity];  // the dialogs; nothing reads it
-extern char g_dropFile[kDialogPathCapacity];         // the drop handler
 
 // Sets the title "Velmora - <current file name>".
 void UpdateTitle();

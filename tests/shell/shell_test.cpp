@@ -74,7 +74,7 @@ class ShellTest : public ::testing::Test {
         g_scrollX = 0;
         g_scrollY = 0;
         g_modified = false;
-        g_openUrl = [](const char* url) { g_shown += url; };
+        SetUrlOpener([](const char* url) { g_shown += url; });
         WriteFileBytes(Path("small.bmp"), MakeBmp(5, 3));
         WriteFileBytes(Path("wide.bmp"), MakeBmp(7, 2));
         WriteFileBytes(Path("tall.bmp"), MakeBmp(3, 3000));
