@@ -14,6 +14,7 @@
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "image/tell.h"
+#include "packaging/version.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -36,7 +37,7 @@ const char kUsage[] =
     "addition. OUT may be IN; a failed save leaves any old OUT as it was. IN or OUT \"-\" is\n"
     "standard input or output.\n";
 
-const char kVersion[] = "Velmora 05";
+const char kVersion[] = "Velmora " VELMORA_VERSION_TEXT;
 
 // Without this the Windows C library would turn every 0x0A of the picture into 0x0D 0x0A on
 // the way out and stop reading at the first 0x1A on the way in.

@@ -6,12 +6,14 @@
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
+#include "packaging/version.h"
 #include "shell/canvas_view.h"
 #include "shell/shell_state.h"
 
 namespace {
 
-constexpr char kVersionText[] = "Velmora 05 Copyright (C) 2026 Velmora 開発チーム";
+constexpr char kVersionText[] =
+    "Velmora " VELMORA_VERSION_TEXT " Copyright (C) 2026 Velmora 開発チーム";
 constexpr char kAuthorSite[] = "https://velmora.example.com/";
 
 char g_dropFile[kDialogPathCapacity] = "";
