@@ -18,12 +18,12 @@ constexpr uint64_t kColourMasksSize = 12;
 }  // namespace
 
 size_t DibBlockSize(const PixelImage& image) {
-    const int32_t height = image.GetHeight() < 0 ? 0 : image.GetHeight();
-    // A live image is at most 2 GiB at 4 bytes a pixel, so its 3-byte rows fit comfortably in 64
-    // bits and, being smaller than the image block, in any size_t that could hold the image.
-    const uint64_t size = uint64_t{kInfoHeaderSize} +
-                          static_cast<uint64_t>(RowStride(image.GetWidth())) * uint64_t(height);
-    return static_cast<size_t>(size);
+    // An image is never smaller than 0 x 0 (empty), and a live one is at most 2 GiB at 4 bytes a
+    // pixel, so its 3-byte rows fit comfortably in 64 bits and, being smaller than the image
+    // block, in any size_t that could hold the image.
+    const uint64_t stride = static_cast<uint64_t>(RowStride(image.GetWidth()));
+    const uint64_t rows = static_cast<uint64_t>(image.GetHeight());
+    return static_cast<size_t>(uint64_t{kInfoHeaderSize} + stride * rows);
 }
 
 void WriteDibBlock(const PixelImage& image, uint8_t* block) {

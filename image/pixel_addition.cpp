@@ -130,8 +130,9 @@ class RunAdder {
 };
 
 // Rows follow each other with no gap, so the whole image is one run of width x height pixels.
+// An image with pixels is at least 1 x 1; an empty one has none to run over.
 size_t PixelCount(const PixelImage& image) {
-    if (image.GetPixels() == nullptr || image.GetWidth() < 1 || image.GetHeight() < 1) {
+    if (image.GetPixels() == nullptr) {
         return 0;
     }
     return static_cast<size_t>(image.GetWidth()) * static_cast<size_t>(image.GetHeight());

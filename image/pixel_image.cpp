@@ -47,9 +47,7 @@ PixelImage::PixelImage() : block(nullptr), header(nullptr), pixels(nullptr), wid
 }
 
 bool PixelImage::Create(int32_t newWidth, int32_t newHeight) {
-    if (newWidth < 1 || newHeight < 1) {
-        return false;
-    }
+    // ImageBlockSize gives 0 for a size below 1 as well as for one too large: one check holds both.
     const int32_t size = ImageBlockSize(newWidth, newHeight);
     if (size == 0) {
         return false;
