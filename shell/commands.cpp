@@ -18,7 +18,7 @@ constexpr char kAuthorSite[] = "https://velmora.example.com/";
 
 char g_dropFile[kDialogPathCapacity] = "";
 constexpr char kBmpExtension[] = ".bmp";
-constexpr int kBmpExtensionLength = 4;
+constexpr int kBmpExtensionLength = sizeof kBmpExtension - 1;
 
 void OpenUrlWithShell(const char* url) {
     ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
