@@ -1,7 +1,7 @@
 // The clipboard as the image core sees it: one bitmap block in the clipboard's device-independent
 // format, reached through open/close and movable memory that must be locked to be read or written.
 // Windows builds put the real clipboard behind it (platform_clipboard_win32.cpp); other builds get
-// an in-process stand-in with the same contract (platform_clipboard_posix.cpp).
+// an in-process stand-in with the same contract (platform_clipboard_standin.cpp).
 #pragma once
 
 #include <cstddef>
