@@ -19,8 +19,8 @@ void WriteDibBlock(const PixelImage& image, uint8_t* block);
 // short for what its header announces, is refused and leaves the image exactly as it was.
 bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size);
 
-// Replaces the clipboard's contents with the image as a 24-bit block. Always true, as the copy
-// command expects; *published (when given) tells whether the clipboard really took the block.
+// Replaces the clipboard's contents with the image as a 24-bit block. Always true, and no caller
+// reads it; *published (when given) tells whether the clipboard really took the block.
 bool CopyToClipboard(const PixelImage& image, bool* published = nullptr);
 
 // Takes the clipboard's bitmap into the image. False, with the image as it was, when the

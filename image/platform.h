@@ -17,7 +17,7 @@ void PlatformFree(void* block);
 
 // Says that the first length bytes of a block from PlatformAllocZeroed will not be read again,
 // so that the system may take back the memory under them at once; what they read afterwards is
-// unspecified. Platforms without the means ignore it.
+// arbitrary. Platforms without the means ignore it.
 void PlatformDiscard(void* block, size_t length);
 
 enum class FileError {

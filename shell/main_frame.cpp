@@ -46,7 +46,7 @@ bool RegisterMainFrameClass() {
            existing.lpfnWndProc == MainFrameProc;
 }
 
-// A tail longer than the current file name can hold is refused whole.
+// A tail too long for g_commandLinePath, its quotes counted, is refused whole, never cut short.
 bool LoadCommandLineFile(const char* commandLine) {
     return CommandLinePath(commandLine, g_commandLinePath, sizeof(g_commandLinePath)) &&
            LoadBmp(g_image, g_commandLinePath);

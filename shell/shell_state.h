@@ -67,7 +67,7 @@ extern int32_t g_scrollY;
 // carry over; filled by MainFrame's creation handler, then by the dialogs and drops.
 extern OPENFILENAMEA g_fileDialog;
 extern char g_dialogFile[kDialogPathCapacity];       // the dialogs, and a drop's path
-extern char g_dialogFileTitle[kDialogPathCapacity];  // the dialogs; nothing reads it
+extern char g_dialogFileTitle[kDialogPathCapacity];  // the dialogs; only tests read it
 
 // Sets the title "Velmora - <current file name>".
 void UpdateTitle();
