@@ -1,4 +1,4 @@
-// The image and the pixel addition, every road held against the clamped per-channel sum.
+// The image and the pixel addition, every way held against the clamped per-channel sum.
 #include <gtest/gtest.h>
 
 #include "image/bmp_file_internal.h"
@@ -18,22 +18,25 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
         EXPECT_FALSE(s.image.Create(w, h)) << w << "x" << h;
     EXPECT_EQ(ImageBlockSize(536870901, 1), INT32_MAX - 3);  // the largest block there is
     EXPECT_EQ(ImageBlockSize(536870902, 1), 0);
-    EXPECT_FALSE(s.image.SetGreen(0, 2, 9) || s.image.AddToPixel(-1, 0, 1, 1, 1));
+    EXPECT_FALSE(s.image.SetGreen(0, 2, 9));
+    EXPECT_FALSE(s.image.AddToPixel(-1, 0, 1, 1, 1));
     EXPECT_TRUE(Capture(s.image) == before);
     s.image.Release();  // empty, with no size left over for the canvas to scroll
-    EXPECT_TRUE(!s.image.GetPixels() && !s.image.GetWidth() && !s.image.GetHeight());
+    EXPECT_EQ(s.image.GetPixels(), nullptr);
+    EXPECT_TRUE(Capture(s.image) == Picture{});
 }
 
 // Runs of 1-5 and 15-17 pixels reach every tail of the vector loops, at heights 1 and 17; offsets
-// at, past and far beyond the limits. A second pass catches a road that works only on fresh data.
-TEST(PixelTest, WholeImageRoadsMatchTheModel) {
+// at, past and far beyond the limits. A second pass catches a way that works only on fresh data.
+TEST(PixelTest, WholeImageWaysMatchTheModel) {
 #if defined(__x86_64__) || defined(_M_X64)
-    EXPECT_TRUE(HasVectorAddition() && HasVectorBmpRows());
+    EXPECT_TRUE(HasVectorAddition());
+    EXPECT_TRUE(HasVectorBmpRows());
 #endif
     const AdjustSettings offsets[] = {{0, 0, 0, 1},      {1, -1, 0, 1},
                                       {255, -255, 7, 1}, {256, -256, 0, 1},
                                       {-7, 0, 200, 1},   {INT32_MAX, INT32_MIN, -1, 1}};
-    for (auto road : {AddToWholeImage, AddToWholeImagePlain})
+    for (auto add : {AddToWholeImage, AddToWholeImagePlain})
         for (int32_t width : {1, 2, 3, 4, 5, 15, 16, 17})
             for (int32_t height : {1, 17})
                 for (const AdjustSettings& o : offsets) {
@@ -41,12 +44,13 @@ TEST(PixelTest, WholeImageRoadsMatchTheModel) {
                     ASSERT_TRUE(s.image.Create(width, height));
                     Scramble(s.image, width);
                     Picture want = Capture(s.image);
-                    for (int pass = 0; pass < 2; ++pass) {
-                        road(s.image, o);
+                    for (int pass = 1; pass <= 2; ++pass) {
+                        add(s.image, o);
                         for (int32_t p = 0; p < width * height; ++p)
                             ModelAdd(want, p % width, p / width, o);
                         ASSERT_TRUE(Capture(s.image) == want)
-                            << width << "x" << height << " " << o.red;
+                            << (add == AddToWholeImage ? "chosen " : "plain ") << width << "x"
+                            << height << " offsets " << &o - offsets << " pass " << pass;
                     }
                 }
 }
