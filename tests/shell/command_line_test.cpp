@@ -6,39 +6,31 @@
 #include <string>
 
 // Command line, the tail found in it, and the path: the tail with one quote gone at each end.
-// "\x82\x22" is no CP932 character but shows the rule: the byte after a lead byte is passed over
-// unseen, even a double quote.
 TEST(CommandLineTest, TailAndPathFollowTheStartUpRules) {
     const struct {
-        std::string line, tail, path;
+        const char *name, *line, *tail, *path;
     } cases[] = {
-        {"\"C:\\Prog Files\\v.exe\" \"C:\\My Pics\\a.bmp\"", "\"C:\\My Pics\\a.bmp\"",
-         "C:\\My Pics\\a.bmp"},
-        {"v.exe a.bmp b.bmp", "a.bmp b.bmp", "a.bmp b.bmp"},
-        {"v.exe \t\x01 \"x.bmp\"", "\"x.bmp\"", "x.bmp"},
-        {"v.exe \"a b.bmp\"  ", "\"a b.bmp\"  ", "a b.bmp\"  "},
-        {"v.exe \"", "\"", ""},
-        {"v.exe \"\"\"a\"\"\"", "\"\"\"a\"\"\"", "\"\"a\"\""},
-        {"v.exe a\"", "a\"", "a"},
-        {"\"v.exe\"   ", "", ""},
-        {"", "", ""},
-        {"\"C:\\v.exe a.bmp", "", ""},
-        {"\"v.exe\"\"a.bmp\"", "\"a.bmp\"", "a.bmp"},
-        {"\"C:\\\x82\x22\\v.exe\" a.bmp", "a.bmp", "a.bmp"},
-        {"\"C:\\\x95\x5c\\v.exe\" \x95\x5c.bmp", "\x95\x5c.bmp", "\x95\x5c.bmp"},
-        {"\"v\x82", "", ""},
-        {"v\xE0\x40.exe a.bmp", "a.bmp", "a.bmp"},
+        {"both quoted", "\"P F\\v.exe\" \"M P\\a.bmp\"", "\"M P\\a.bmp\"", "M P\\a.bmp"},
+        {"blanks in tail", "v.exe a.bmp b.bmp", "a.bmp b.bmp", "a.bmp b.bmp"},
+        {"tab, 0x01 are blanks", "v.exe \t\x01 \"x.bmp\"", "\"x.bmp\"", "x.bmp"},
+        {"quote not last", "v.exe \"a b.bmp\"  ", "\"a b.bmp\"  ", "a b.bmp\"  "},
+        {"one quote alone", "v.exe \"", "\"", ""},
+        {"one off each end", "v.exe \"\"\"a\"\"\"", "\"\"\"a\"\"\"", "\"\"a\"\""},
+        {"end quote only", "v.exe a\"", "a\"", "a"},
+        {"blanks only", "\"v.exe\"   ", "", ""},
+        {"name unclosed", "\"C:\\v.exe a.bmp", "", ""},
+        {"no blank after name", "\"v.exe\"\"a.bmp\"", "\"a.bmp\"", "a.bmp"},
+        {"quote as trail byte", "\"C:\\\x82\x22\\v.exe\" a.bmp", "a.bmp", "a.bmp"},
+        {"0x5C trail byte", "\"\x95\x5c\\v.exe\" \x95\x5c.bmp", "\x95\x5c.bmp", "\x95\x5c.bmp"},
+        {"high bytes not blanks", "v\xE0\x40.exe a.bmp", "a.bmp", "a.bmp"},
     };
     for (const auto& c : cases) {
-        const char* tail = CommandLineTail(c.line.c_str());
-        EXPECT_EQ(tail - c.line.c_str(), std::ptrdiff_t(c.line.size() - c.tail.size()))
-            << &c - cases;
-        EXPECT_EQ(c.tail, tail);
+        SCOPED_TRACE(c.name);
+        EXPECT_STREQ(c.tail, CommandLineTail(c.line));
         char path[64];
         std::memset(path, 'x', sizeof(path));
-        EXPECT_EQ(!c.tail.empty(), CommandLinePath(c.line.c_str(), path, sizeof(path)))
-            << &c - cases;
-        EXPECT_EQ(c.path, path);
+        EXPECT_EQ(*c.tail != '\0', CommandLinePath(c.line, path, sizeof(path)));
+        EXPECT_STREQ(c.path, path);
     }
     EXPECT_STREQ("", CommandLineTail(nullptr));
     // A lead byte right before the terminator must not carry the scan past it.
