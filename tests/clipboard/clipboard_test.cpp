@@ -11,22 +11,29 @@
 #include "image/platform_clipboard_standin.h"
 #endif
 
+// WriteDibBlock's output over 0xAB bytes, so a byte it skips shows.
+static Bytes DibOf(const PixelImage& image) {
+    Bytes block(DibBlockSize(image), 0xAB);
+    WriteDibBlock(image, block.data());
+    return block;
+}
+
 // Copy writes every byte of the block: 24 bits, bottom row first, zero fill, fourth bytes dropped.
 TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
     for (int32_t width : {1, 2, 3, 4, 5}) {
-        ScopedImage s, pasted;
+        SCOPED_TRACE("width " + std::to_string(width));
+        ScopedImage s;
+        ScopedImage pasted;
         ASSERT_TRUE(s.image.Create(width, 2));
         Scramble(s.image, 4);
         FillPattern(s.image);
-        Bytes block(DibBlockSize(s.image), 0xAB);
-        WriteDibBlock(s.image, block.data());
-        EXPECT_TRUE(block == MakeDib(width, 2, 24, 40, 0, 0)) << width;
+        const Bytes want = MakeDib(width, 2, 24, 40, 0, 0);
+        EXPECT_TRUE(DibOf(s.image) == want);
         bool published = false;
-        EXPECT_TRUE(CopyToClipboard(s.image, &published) && published);
+        CopyToClipboard(s.image, &published);
+        EXPECT_TRUE(published);
         ASSERT_TRUE(PasteFromClipboard(pasted.image));
-        for (int32_t i = 0; i < width * 2; ++i)
-            s.image.RowPixels(0)[4 * i + 3] = 0;
-        EXPECT_TRUE(Capture(pasted.image) == Capture(s.image));
+        EXPECT_TRUE(DibOf(pasted.image) == want);
     }
 }
 
@@ -34,54 +41,54 @@ TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
 // A screen bitmap reaches the block format only through the system's own conversion: 32 bits
 // with colour masks after a 40-byte header. A copy also drops what the clipboard held.
 TEST(ClipboardTest, PastesTheBlockTheSystemMakesFromAScreenBitmap) {
-    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 3, 2);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    uint8_t rgb[3];
-    for (int32_t i = 0; i < 6; ++i) {
-        ColourAt(i % 3, i / 3, rgb);
-        SetPixel(dc, i % 3, i / 3, RGB(rgb[0], rgb[1], rgb[2]));
-    }
-    SelectObject(dc, old);
-    DeleteDC(dc);
+    const Bytes dib = MakeDib(3, 2, 24, 40, 0, 0);
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap =
+        CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, dib.data() + 40, info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
-    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && SetClipboardData(CF_BITMAP, bitmap));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_TRUE(EmptyClipboard());
+    EXPECT_NE(SetClipboardData(CF_BITMAP, bitmap), nullptr);
     SetClipboardData(CF_TEXT, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 1));
     CloseClipboard();
-    ScopedImage s, want;
-    ASSERT_TRUE(PasteFromClipboard(s.image) && want.image.Create(3, 2));
-    FillPattern(want.image);
-    for (int32_t i = 0; i < 6; ++i)
-        s.image.RowPixels(0)[4 * i + 3] = 0;  // whatever the system put there
-    EXPECT_TRUE(Capture(s.image) == Capture(want.image));
+    ScopedImage s;
+    ASSERT_TRUE(PasteFromClipboard(s.image));
+    EXPECT_TRUE(DibOf(s.image) == dib);
     CopyToClipboard(s.image);
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
 }
 #else
-// Each rare failure of the system clipboard: the copy publishes nothing and leaves no block, lock
-// or open clipboard behind; the block there before still pastes unless the fault is in the way.
+// Each rare failure of the clipboard: the copy publishes nothing and leaves nothing behind.
 TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
+    enum class Earlier { kPastes, kOutOfReach, kEmptied };
     const struct {
-        StandInFaults fault;
-        bool readable;
-        size_t live;  // blocks alive afterwards: a refused set comes after the clipboard emptied
-    } cases[] = {{{true, false, false, false}, false, 1},
-                 {{false, true, false, false}, true, 1},
-                 {{false, false, true, false}, false, 1},
-                 {{false, false, false, true}, false, 0}};
-    for (const auto& [fault, readable, live] : cases) {
+        const char* name;
+        bool StandInFaults::*fault;
+        Earlier earlier;  // what became of the block copied before
+    } cases[] = {
+        {"held by another program", &StandInFaults::heldElsewhere, Earlier::kOutOfReach},
+        {"no movable memory", &StandInFaults::allocFails, Earlier::kPastes},
+        {"no lock", &StandInFaults::lockFails, Earlier::kOutOfReach},
+        {"set refused", &StandInFaults::setFails, Earlier::kEmptied},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
         StandInReset();
-        ScopedImage earlier, later;
-        ASSERT_TRUE(earlier.image.Create(3, 2));
+        ScopedImage earlier;
+        ScopedImage later;
         CopyToClipboard(earlier.image);
-        StandInSetFaults(fault);
+        StandInFaults faults;
+        faults.*row.fault = true;
+        StandInSetFaults(faults);
         bool published = true;
-        EXPECT_TRUE(CopyToClipboard(later.image, &published) && !published);
-        EXPECT_EQ(PasteFromClipboard(later.image), readable);
-        EXPECT_EQ(later.image.GetWidth(), readable ? 3 : 128);
-        EXPECT_EQ(StandInLiveBlocks(), live);
+        CopyToClipboard(later.image, &published);
+        EXPECT_FALSE(published);
+        EXPECT_EQ(PasteFromClipboard(later.image), row.earlier == Earlier::kPastes);
+        EXPECT_EQ(StandInLiveBlocks(), row.earlier == Earlier::kEmptied ? 0u : 1u);
         EXPECT_EQ(StandInOutstandingLocks(), 0);
-        EXPECT_FALSE(StandInIsOpen() || PlatformEmptyClipboard());  // nor emptied while closed
+        EXPECT_FALSE(StandInIsOpen());
+        EXPECT_FALSE(PlatformEmptyClipboard());  // nor emptied while closed
     }
     StandInReset();
 }
