@@ -62,8 +62,8 @@ void FillPattern(PixelImage& image) {
 Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
               uint32_t compression, uint8_t fill) {
     const bool masks = bits == 32 && headerSize == 40 && compression == 3;
-    const size_t head = headerSize + (masks ? 12 : 0),
-                 stride = (size_t(width) * bits / 8 + 3) / 4 * 4;
+    const size_t head = headerSize + (masks ? 12 : 0);
+    const size_t stride = (size_t(width) * bits / 8 + 3) / 4 * 4;
     Bytes b(head + stride * height, fill);
     std::fill(b.begin(), b.begin() + head, 0xDD);
     const uint32_t fields[] = {headerSize, uint32_t(width), uint32_t(height), 1u | bits << 16,
@@ -172,19 +172,21 @@ std::string Mismatch(const Bytes& input, const std::string& path) {
     if (!path.empty() && !WriteFileBytes(path, input))
         return "no file";
     static ScopedImage s;  // one for every call, so a fuzzer's call costs no 128 x 128 block
-    for (int road = 0; road < (path.empty() ? 2 : 3); ++road) {
+    static const std::string ways[] = {"clipboard block", "BMP in memory", "BMP file"};
+    for (int way = 0; way < (path.empty() ? 2 : 3); ++way) {
         s.image.Create(2, 3);
         Scramble(s.image, uint32_t(input.size()));
-        const Picture before = Capture(s.image), &want = road ? bmp : dib;
+        const Picture before = Capture(s.image);
+        const Picture& want = way ? bmp : dib;
         BmpError error = BmpError::kCannotWrite;
         SystemReason reason = SystemReason::kDiskFull;  // what a file read whole has none of
-        const bool read = road == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
-                          : road == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
-                                      : LoadBmp(s.image, path.c_str(), &error, &reason);
-        if (read != (road ? verdict == BmpError::kNone : block) || (road && error != verdict) ||
-            (road == 2 && reason != SystemReason::kNone) ||
+        const bool read = way == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
+                          : way == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
+                                     : LoadBmp(s.image, path.c_str(), &error, &reason);
+        if (read != (way ? verdict == BmpError::kNone : block) || (way && error != verdict) ||
+            (way == 2 && reason != SystemReason::kNone) ||
             !(Capture(s.image) == (read ? want : before)))
-            return "road " + std::to_string(road) + ", " + std::to_string(input.size()) + " bytes";
+            return ways[way] + ", " + std::to_string(input.size()) + " bytes";
     }
     return "";
 }

@@ -1,5 +1,5 @@
 // Shared by the unit tests and the fuzz target: scratch files, inputs built byte by byte, and the
-// reference models every road of the core is held against.
+// reference models every way of the core is held against.
 #pragma once
 
 #include <cstdint>
