@@ -30,11 +30,6 @@ Bytes ReadFileBytes(const std::string& path) {
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(path, ec);
-}
-
 void PutLe32(Bytes& b, size_t offset, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[offset + i] = uint8_t(v >> (8 * i));

@@ -26,7 +26,6 @@ struct ScratchDir {
 };
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
 void PutLe32(Bytes& b, size_t offset, uint32_t v);
 
 // Distinct colours: red, green, blue of pixel (x, y).
