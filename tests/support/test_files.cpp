@@ -5,6 +5,8 @@
 #include <fstream>
 #include <memory>
 
+#include "image/bmp_file_internal.h"
+
 ScratchDir::ScratchDir() {
     static unsigned counter = 0;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -83,10 +85,11 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
 }
 
 // The file header before a 24-bit block.
-Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill) {
-    Bytes b = MakeDib(width, height, 24, 40, 0, fill);
+Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill, uint32_t infoSize) {
+    Bytes b = MakeDib(width, height, 24, infoSize, 0, fill);
     b.insert(b.begin(), 14, 0);
-    b[0] = 'B', b[1] = 'M', b[10] = 54;
+    b[0] = 'B', b[1] = 'M';
+    PutLe32(b, 10, 14 + infoSize);
     PutLe32(b, 2, uint32_t(b.size()));
     return b;
 }
@@ -163,6 +166,32 @@ void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y) {
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
+// The streamed add of the file at path against today's way through the image, which holds the
+// file's picture when it was read: the same bytes, or the same verdict with OUT as it was and
+// nothing left beside it. Small files go in 48-byte blocks, so rows of 16 pixels and more split.
+static std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
+                                    BmpError verdict) {
+    const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
+    const std::string out = path + ".out";
+    const Bytes old{'o', 'l', 'd'};
+    WriteFileBytes(out, old);
+    const auto folder = fs::path(path).parent_path();
+    const auto files = std::distance(fs::directory_iterator(folder), {});
+    BmpError error = BmpError::kCannotWrite;
+    const size_t block = input.size() < 4096 ? 48 : 4096;
+    const bool added = AddToBmpFileInBlocks(path.c_str(), out.c_str(), settings, block, &error);
+    BmpBuffer want;
+    size_t length = 0;
+    AddToWholeImage(image, settings);
+    EncodeBmp(image, want, &length);
+    const Bytes wanted = added ? Bytes(want.block, want.block + length) : old;
+    ReleaseBmpBuffer(want);
+    if (added != (verdict == BmpError::kNone) || error != verdict || ReadFileBytes(out) != wanted ||
+        std::distance(fs::directory_iterator(folder), {}) != files)
+        return "streamed, " + std::to_string(input.size()) + " bytes";
+    return "";
+}
+
 std::string Mismatch(const Bytes& input, const std::string& path) {
     std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
     std::copy(input.begin(), input.end(), exact.get());
@@ -186,5 +215,5 @@ std::string Mismatch(const Bytes& input, const std::string& path) {
             !(Capture(s.image) == (read ? want : before)))
             return "road " + std::to_string(road) + ", " + std::to_string(input.size()) + " bytes";
     }
-    return "";
+    return path.empty() ? "" : StreamedMismatch(input, path, s.image, verdict);
 }
