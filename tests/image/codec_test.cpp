@@ -84,3 +84,30 @@ TEST(CodecTest, SavesTheFixedLayoutOverAnOldFile) {
             break;
     }
 }
+
+// 30000 x 25000 pixels, 3 GB as an image and 2.25 GB as a sparse file: its size is read from the
+// header alone, and the file one byte short is refused by the arithmetic before OUT is touched.
+TEST(CodecTest, PicturesPastTheImageLimitAreJudgedByTheirHeader) {
+    ScratchDir dir;
+    const std::string in = dir.Path("big.bmp");
+    const std::string out = dir.Path("out.bmp");
+    Bytes head = MakeBmp(1, 1);
+    PutLe32(head, 18, 30000);
+    PutLe32(head, 22, 25000);
+    ASSERT_TRUE(WriteFileBytes(in, head));
+    ASSERT_TRUE(WriteFileBytes(out, head));
+    std::error_code refused;
+    fs::resize_file(in, 54 + uint64_t{90000} * 25000 - 1, refused);
+    if (refused)
+        GTEST_SKIP() << "no sparse file of 2.25 GB here: " << refused.message();
+    BmpError error = BmpError::kNone;
+    EXPECT_FALSE(AddToBmpFile(in.c_str(), out.c_str(), {1, 1, 1, 1}, &error));
+    EXPECT_EQ(error, BmpError::kTruncated);
+    EXPECT_TRUE(ReadFileBytes(out) == head);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 2);
+    fs::resize_file(in, 54 + uint64_t{90000} * 25000);
+    BmpLayout layout{0, 0, 0, 0};
+    EXPECT_TRUE(ReadBmpLayout(in.c_str(), &layout, &error));
+    EXPECT_EQ(layout.width, 30000);
+    EXPECT_EQ(layout.height, 25000);
+}
