@@ -102,9 +102,8 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
 }
 
 // add-all's outputs equal add's, in a folder and in place; falling widths expose stale bytes in
-// reused buffers; odd files (a byte past the rows) go through an image, even ones are added in
-// place. A bad file fails alone, and refusals touch nothing. The "-" pipes run the real program
-// in pipe_round_trip.cmake.
+// the reused buffer, and odd files have a byte past the rows. A bad file fails alone, and
+// refusals touch nothing. The "-" pipes run the real program in pipe_round_trip.cmake.
 TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     ScratchDir dir;
     std::string text, files;
