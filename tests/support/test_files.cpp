@@ -167,16 +167,21 @@ void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y) {
 }
 
 // The streamed add of the file at path against today's way through the image, which holds the
-// file's picture when it was read: the same bytes, or the same verdict with OUT as it was and
-// nothing left beside it. Small files go in 48-byte blocks, so rows of 16 pixels and more split.
+// file's picture when it was read: the same bytes in a new OUT, or the same verdict with an old
+// OUT as it was; nothing else beside them. Small files go in 48-byte blocks, so rows of 16
+// pixels and more split.
 static std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
     const std::string out = path + ".out";
     const Bytes old{'o', 'l', 'd'};
-    WriteFileBytes(out, old);
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    if (verdict != BmpError::kNone)  // a new file to accept, as a replacement costs a flush
+        WriteFileBytes(out, old);
     const auto folder = fs::path(path).parent_path();
-    const auto files = std::distance(fs::directory_iterator(folder), {});
+    const auto files =
+        std::distance(fs::directory_iterator(folder), {}) + (verdict == BmpError::kNone);
     BmpError error = BmpError::kCannotWrite;
     const size_t block = input.size() < 4096 ? 48 : 4096;
     const bool added = AddToBmpFileInBlocks(path.c_str(), out.c_str(), settings, block, &error);
