@@ -323,10 +323,10 @@ bool AddRowsThrough(const InputFile& in, const BmpLayout& rows, const AdjustSett
             const uint64_t inRow = (column + at) % rows.stride;
             const size_t span =
                 static_cast<size_t>(std::min<uint64_t>(length - at, rows.stride - inRow));
+            // A span starts on a pixel, so its pixel bytes come in whole pixels; fill follows.
+            const uint64_t pixelEnd = std::min<uint64_t>(inRow + span, pixelBytes);
             const size_t pixels =
-                inRow < pixelBytes ? static_cast<size_t>(
-                                         (std::min<uint64_t>(inRow + span, pixelBytes) - inRow) / 3)
-                                   : 0;
+                static_cast<size_t>(inRow < pixelEnd ? (pixelEnd - inRow) / 3 : 0);
             AddToPackedPixels(buffer.block + at, pixels, settings);
             std::memset(buffer.block + at + pixels * 3, 0, span - pixels * 3);
             at += span;
