@@ -166,32 +166,29 @@ void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y) {
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
-// The streamed add of the file at path against today's way through the image, which holds the
-// file's picture when it was read: the same bytes in a new OUT, or the same verdict with an old
-// OUT as it was; nothing else beside them. Small files go in 48-byte blocks, so rows of 16
-// pixels and more split.
+// The streamed add of path against the way through the image, which holds its picture if read:
+// the same bytes in a new OUT, or the same verdict with an old OUT kept; nothing else beside.
+// Small files go in 48-byte blocks, so rows of 16 pixels and more split.
 static std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
     const std::string out = path + ".out";
-    const Bytes old{'o', 'l', 'd'};
-    std::error_code ignored;
-    fs::remove(out, ignored);
-    if (verdict != BmpError::kNone)  // a new file to accept, as a replacement costs a flush
-        WriteFileBytes(out, old);
-    const auto folder = fs::path(path).parent_path();
-    const auto files =
-        std::distance(fs::directory_iterator(folder), {}) + (verdict == BmpError::kNone);
-    BmpError error = BmpError::kCannotWrite;
-    const size_t block = input.size() < 4096 ? 48 : 4096;
-    const bool added = AddToBmpFileInBlocks(path.c_str(), out.c_str(), settings, block, &error);
     BmpBuffer want;
     size_t length = 0;
     AddToWholeImage(image, settings);
     EncodeBmp(image, want, &length);
-    const Bytes wanted = added ? Bytes(want.block, want.block + length) : old;
+    const bool accept = verdict == BmpError::kNone;
+    const Bytes wanted = accept ? Bytes(want.block, want.block + length) : Bytes{'o', 'l', 'd'};
     ReleaseBmpBuffer(want);
-    if (added != (verdict == BmpError::kNone) || error != verdict || ReadFileBytes(out) != wanted ||
+    fs::remove(out);
+    if (!accept)  // replacing an OUT would cost a flush a case
+        WriteFileBytes(out, wanted);
+    const auto folder = fs::path(path).parent_path();
+    const auto files = std::distance(fs::directory_iterator(folder), {}) + accept;
+    BmpError error = BmpError::kCannotWrite;
+    const size_t block = input.size() < 4096 ? 48 : 4096;
+    if (AddToBmpFileInBlocks(path.c_str(), out.c_str(), settings, block, &error) != accept ||
+        error != verdict || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
     return "";
