@@ -286,51 +286,33 @@ class Batch {
     size_t Failed() const { return failed; }
 
   private:
-    // Each worker keeps its image and both file buffers from one file to the next, so that a
-    // batch of like files gets its memory from the system once per thread, not once per file.
+    // Each worker keeps its one buffer from file to file, so that a batch gets its memory from
+    // the system once per thread, not once per file; the rows stream through it, so a worker
+    // needs about a MiB whatever the pictures' size.
     void Work() {
-        PixelImage image;
-        BmpBuffer read;
-        BmpBuffer encoded;
+        BmpBuffer buffer;
         for (size_t i = next++; i < plan.jobs.size() && !g_stop; i = next++) {
             const Job& job = plan.jobs[i];
             BmpError why = BmpError::kNone;
             SystemReason reason = SystemReason::kNone;
-            size_t length = 0;
-            if (!ReadBmpFile(job.in.c_str(), read, &length, &why, &reason)) {
-                Fail("cannot load " + job.in, DescribeBmpFailure(why, reason));
-                continue;
-            }
-            // A file in the form add writes needs no image: its bytes take the offsets as
-            // they lie. Any other goes the whole way, so the result is add's all the same.
-            const uint8_t* bytes = read.block;
-            if (!AddToSavedFormBmp(read.block, length, plan.settings)) {
-                if (!DecodeBmp(image, read.block, length, &why)) {
-                    Fail("cannot load " + job.in, DescribeBmpError(why));
-                    continue;
-                }
-                AddToWholeImage(image, plan.settings);
-                if (!EncodeBmp(image, encoded, &length, &why)) {
-                    Fail("cannot save " + job.out, DescribeBmpError(why));
-                    continue;
-                }
-                bytes = encoded.block;
-            }
-            if (g_stop) {
-                break;
-            }
             StagedFile staged;
-            FileFailure failure;
-            if (!PlatformStageWholeFile(job.out.c_str(), bytes, length, &staged, &failure)) {
-                Fail("cannot save " + job.out,
-                     DescribeBmpFailure(BmpError::kCannotWrite, failure.reason));
+            if (!StageAddedBmp(job.in.c_str(), job.out.c_str(), plan.settings, buffer, &staged,
+                               &why, &reason)) {
+                const bool saving = why == BmpError::kCannotWrite;
+                Fail((saving ? "cannot save " : "cannot load ") + (saving ? job.out : job.in),
+                     DescribeBmpFailure(why, reason));
                 continue;
+            }
+            // Stopped meanwhile: the new file is dropped, and the old one stays, not done.
+            if (g_stop) {
+                PlatformAbandonStaged(&staged);
+                break;
             }
             std::vector<StagedFile> ready;
             {
                 std::lock_guard<std::mutex> lock(mutex);
+                groupBytes += staged.written;
                 group.push_back(std::move(staged));
-                groupBytes += length;
                 // A new file needs no flush, so nothing is gained by holding it back.
                 if (!group.back().replacing || groupBytes >= kGroupBytes ||
                     group.size() >= kGroupFiles) {
@@ -340,9 +322,7 @@ class Batch {
             }
             Commit(ready);
         }
-        image.Release();
-        ReleaseBmpBuffer(read);
-        ReleaseBmpBuffer(encoded);
+        ReleaseBmpBuffer(buffer);
         std::lock_guard<std::mutex> lock(mutex);
         --running;
         changed.notify_all();

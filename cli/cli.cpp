@@ -194,6 +194,39 @@ int Save(const char* path, std::FILE* err) {
     return kExitFileError;
 }
 
+// A file's size is read from its header alone, so that pictures too large for an image are
+// told too; a pipe has no length to judge it by, so it is loaded whole.
+int Info(const char* path, std::FILE* out, std::FILE* err) {
+    BmpLayout layout{0, 0, 0, 0};
+    BmpError why = BmpError::kNone;
+    SystemReason reason = SystemReason::kNone;
+    if (IsStdio(path)) {
+        if (!Load(path, err)) {
+            return kExitFileError;
+        }
+        layout.width = g_image.GetWidth();
+        layout.height = g_image.GetHeight();
+    } else if (!ReadBmpLayout(path, &layout, &why, &reason)) {
+        std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path,
+                     DescribeBmpFailure(why, reason));
+        return kExitFileError;
+    }
+    std::fprintf(out, "%dx%d\n", layout.width, layout.height);
+    return kExitOk;
+}
+
+int AddStreamed(const char* in, const char* out, const AdjustSettings& settings, std::FILE* err) {
+    BmpError why = BmpError::kNone;
+    SystemReason reason = SystemReason::kNone;
+    if (AddToBmpFile(in, out, settings, &why, &reason)) {
+        return kExitOk;
+    }
+    const bool saving = why == BmpError::kCannotWrite;
+    std::fprintf(err, "velmora-cli: cannot %s %s: %s\n", saving ? "save" : "load",
+                 saving ? out : in, DescribeBmpFailure(why, reason));
+    return kExitFileError;
+}
+
 // copy loads the file and publishes it; paste takes the clipboard's bitmap and saves it.
 int RunClipboardCommand(const std::string& command, const char* path, std::FILE* err) {
 #ifdef _WIN32
@@ -245,11 +278,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
         return WrongArguments(complaint, err);
     }
     if (command == "info") {
-        if (!Load(argv[2], err)) {
-            return kExitFileError;
-        }
-        std::fprintf(out, "%dx%d\n", g_image.GetWidth(), g_image.GetHeight());
-        return kExitOk;
+        return Info(argv[2], out, err);
     }
     if (command == "copy" || command == "paste") {
         return RunClipboardCommand(command, argv[2], err);
@@ -269,6 +298,11 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
     if (!complaint.empty()) {
         return WrongArguments(complaint, err);
+    }
+    // A file's rows stream through a small buffer; a pipe is taken whole before anything is
+    // written, and a pipe out gets the whole file at once, so both go through the image.
+    if (command == "add" && !IsStdio(argv[2]) && !IsStdio(argv[3])) {
+        return AddStreamed(argv[2], argv[3], settings, err);
     }
     if (!Load(argv[2], err)) {
         return kExitFileError;

@@ -16,11 +16,12 @@ namespace {
 constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kWrittenHeaderSize = kFileHeaderSize + kInfoHeaderSize;  // 54
 // The 54 bytes SaveBmp puts before the pixel rows; every byte is written, the reserved words
-// too, so a buffer that held another file gets no stale byte from it.
-void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, int64_t fileSize) {
+// too, so a buffer that held another file gets no stale byte from it. A file too long for the
+// 32-bit size field gets 0 there, as no reader of ours consults it and no value would be true.
+void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, uint64_t fileSize) {
     std::memset(file, 0, kWrittenHeaderSize);
-    WriteLe16(file + 0, 0x4D42);                                      // magic "BM"
-    WriteLe32(file + 2, static_cast<uint32_t>(fileSize));             // file size
+    WriteLe16(file + 0, 0x4D42);  // magic "BM"
+    WriteLe32(file + 2, fileSize <= UINT32_MAX ? static_cast<uint32_t>(fileSize) : 0);
     WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
     WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
 }
@@ -150,24 +151,15 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason) {
     return DescribeBmpError(error);
 }
 
-namespace {
-
-// Where the pixel rows of a checked file lie: every row wholly inside the bytes held.
-struct BmpRows {
-    const uint8_t* first;  // the bottom row of the picture
-    uint64_t stride;
-    int32_t width;
-    int32_t height;
-};
-
-bool CheckBmp(const uint8_t* data, size_t length, BmpRows* rows, BmpError* error) {
-    if (data == nullptr || length < kMinReadableLength) {
+bool CheckBmpHeader(const uint8_t* head, size_t headLength, uint64_t length, BmpLayout* layout,
+                    BmpError* error) {
+    if (head == nullptr || headLength < kMinReadableLength) {
         return Tell(error, BmpError::kNotBmp24);
     }
-    const uint32_t offset = ReadLe32(data + 10);  // offset 10: where the first pixel row begins
-    const int32_t width = static_cast<int32_t>(ReadLe32(data + 18));   // offset 18: width
-    const int32_t height = static_cast<int32_t>(ReadLe32(data + 22));  // offset 22: height
-    const uint16_t bitsPerPixel = ReadLe16(data + 28);                 // offset 28: bit depth
+    const uint32_t offset = ReadLe32(head + 10);  // offset 10: where the first pixel row begins
+    const int32_t width = static_cast<int32_t>(ReadLe32(head + 18));   // offset 18: width
+    const int32_t height = static_cast<int32_t>(ReadLe32(head + 22));  // offset 22: height
+    const uint16_t bitsPerPixel = ReadLe16(head + 28);                 // offset 28: bit depth
     // Magic, file size, header size, planes, compression and colour counts are not consulted.
     if (bitsPerPixel != 24) {
         return Tell(error, BmpError::kNotBmp24);
@@ -180,9 +172,11 @@ bool CheckBmp(const uint8_t* data, size_t length, BmpRows* rows, BmpError* error
     if (offset > length || stride > (length - offset) / static_cast<uint64_t>(height)) {
         return Tell(error, BmpError::kTruncated);
     }
-    *rows = BmpRows{data + offset, stride, width, height};
-    return true;
+    *layout = BmpLayout{offset, stride, width, height};
+    return Tell(error, BmpError::kNone, true);
 }
+
+namespace {
 
 // Checks the file's bytes and rebuilds the image from them, or leaves it as it was. Rows go
 // over in bands; when the bytes are a block of the core's own (ownBlock), each band's bytes are
@@ -190,15 +184,15 @@ bool CheckBmp(const uint8_t* data, size_t length, BmpRows* rows, BmpError* error
 // be built from them: a large load then needs little more memory than its image.
 bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* error,
             uint8_t* ownBlock) {
-    BmpRows rows;
-    if (!CheckBmp(data, length, &rows, error)) {
+    BmpLayout rows;
+    if (!CheckBmpHeader(data, length, length, &rows, error)) {
         return false;
     }
     if (!image.Create(rows.width, rows.height)) {
         return Tell(error, BmpError::kTooLarge);
     }
     const uint64_t bandRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / rows.stride);
-    const uint8_t* row = rows.first;
+    const uint8_t* row = data + rows.offset;
     for (int32_t begin = 0; begin < rows.height;) {
         const int32_t end = static_cast<int32_t>(
             std::min<uint64_t>(uint64_t(begin) + bandRows, uint64_t(rows.height)));
@@ -213,6 +207,10 @@ bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* err
     return Tell(error, BmpError::kNone, true);
 }
 
+// Rows go through in blocks of this size: few calls to the system, and a block stays in the
+// processor's cache from its read through the addition to its write.
+constexpr size_t kAddBlockBytes = size_t{1} << 20;
+
 }  // namespace
 
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
@@ -224,6 +222,9 @@ void ReleaseBmpBuffer(BmpBuffer& buffer) {
     buffer = BmpBuffer();
 }
 
+namespace {
+
+// The whole file into the buffer, *length bytes, with LoadBmp's errors and reasons.
 bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
                  SystemReason* reason) {
     Tell(reason, SystemReason::kNone);
@@ -240,6 +241,8 @@ bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* 
     return Tell(error, BmpError::kNone, true);
 }
 
+}  // namespace
+
 bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
     BmpBuffer buffer;
     size_t length = 0;
@@ -250,32 +253,167 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason*
     return ok;
 }
 
-bool AddToSavedFormBmp(uint8_t* data, size_t length, const AdjustSettings& settings) {
-    BmpRows rows;
-    // A picture too large for an image is refused as add refuses it, so both give the same files.
-    if (!CheckBmp(data, length, &rows, nullptr) || ImageBlockSize(rows.width, rows.height) == 0) {
+namespace {
+
+// What a failed step of a streamed file tells the caller: the core's verdict and the system's
+// reason.
+bool Refuse(BmpError* error, SystemReason* reason, BmpError why, const FileFailure& failure) {
+    Tell(reason, failure.reason);
+    return Tell(error, why);
+}
+
+// Makes sure the buffer holds at least size bytes; its old bytes do not matter.
+bool Reserve(BmpBuffer& buffer, size_t size) {
+    if (buffer.block != nullptr && buffer.capacity >= size) {
+        return true;
+    }
+    ReleaseBmpBuffer(buffer);
+    buffer.block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    buffer.capacity = buffer.block == nullptr ? 0 : size;
+    return buffer.block != nullptr;
+}
+
+// Opens the file and checks its header against its length; on success the file stays open for
+// its rows.
+bool OpenBmpRows(const char* path, InputFile* in, BmpLayout* layout, BmpError* error,
+                 SystemReason* reason) {
+    Tell(reason, SystemReason::kNone);
+    FileFailure failure;
+    if (path == nullptr || !PlatformOpenInput(path, in, &failure)) {
+        return Refuse(error, reason, BmpError::kCannotOpen, failure);
+    }
+    uint8_t head[kMinReadableLength];
+    size_t got = 0;
+    if (!PlatformReadAt(*in, 0, head, sizeof head, &got, &failure)) {
+        PlatformCloseInput(in);
+        return Refuse(error, reason, BmpError::kCannotOpen, failure);
+    }
+    if (!CheckBmpHeader(head, got, in->length, layout, error)) {
+        PlatformCloseInput(in);
         return false;
-    }
-    const int64_t fileSize = int64_t{kWrittenHeaderSize} + int64_t(rows.stride) * rows.height;
-    uint8_t header[kWrittenHeaderSize];
-    WriteSavedHeader(header, rows.width, rows.height, fileSize);
-    if (static_cast<int64_t>(length) != fileSize ||
-        std::memcmp(data, header, kWrittenHeaderSize) != 0) {
-        return false;
-    }
-    const size_t pixelBytes = size_t(rows.width) * 3;
-    for (size_t at = kWrittenHeaderSize + pixelBytes; at < length; at += rows.stride) {
-        for (size_t fill = at; fill < at + rows.stride - pixelBytes; ++fill) {
-            if (data[fill] != 0) {
-                return false;
-            }
-        }
-    }
-    uint8_t* row = data + kWrittenHeaderSize;
-    for (int32_t r = 0; r < rows.height; ++r, row += rows.stride) {
-        AddToPackedPixels(row, size_t(rows.width), settings);
     }
     return true;
+}
+
+// The rows of the checked file, from its pixel data offset on, through the buffer into the
+// staged file: each block read, added and written in turn. Rows no longer than a block go
+// whole rows at a time; a longer row goes in pieces of a whole number of pixels. Each row's
+// pixels take the offsets and its fill bytes become 0, as EncodeBmp writes them.
+bool AddRowsThrough(const InputFile& in, const BmpLayout& rows, const AdjustSettings& settings,
+                    BmpBuffer& buffer, size_t blockBytes, StagedFile* staged, BmpError* error,
+                    SystemReason* reason) {
+    const uint64_t total = rows.stride * static_cast<uint64_t>(rows.height);  // fits: checked
+    const uint64_t pixelBytes = uint64_t(rows.width) * 3;
+    const uint64_t rowsPerBlock = blockBytes / rows.stride;
+    const uint64_t piece = blockBytes / 3 * 3;
+    FileFailure failure;
+    for (uint64_t done = 0; done < total;) {
+        const uint64_t column = done % rows.stride;
+        const size_t length = static_cast<size_t>(
+            rowsPerBlock > 0 ? std::min(rowsPerBlock * rows.stride, total - done)
+                             : std::min(piece, rows.stride - column));
+        size_t got = 0;
+        if (!PlatformReadAt(in, rows.offset + done, buffer.block, length, &got, &failure)) {
+            return Refuse(error, reason, BmpError::kCannotOpen, failure);
+        }
+        if (got < length) {  // the file shrank since its length was taken
+            return Tell(error, BmpError::kTruncated);
+        }
+        for (size_t at = 0; at < length;) {
+            const uint64_t inRow = (column + at) % rows.stride;
+            const size_t span =
+                static_cast<size_t>(std::min<uint64_t>(length - at, rows.stride - inRow));
+            // A span starts on a pixel, so its pixel bytes come in whole pixels; fill follows.
+            const uint64_t pixelEnd = std::min<uint64_t>(inRow + span, pixelBytes);
+            const size_t pixels =
+                static_cast<size_t>(inRow < pixelEnd ? (pixelEnd - inRow) / 3 : 0);
+            AddToPackedPixels(buffer.block + at, pixels, settings);
+            std::memset(buffer.block + at + pixels * 3, 0, span - pixels * 3);
+            at += span;
+        }
+        if (!PlatformWriteStaged(staged, buffer.block, length, &failure)) {
+            return Refuse(error, reason, BmpError::kCannotWrite, failure);
+        }
+        done += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error, SystemReason* reason) {
+    InputFile in;
+    if (!OpenBmpRows(path, &in, layout, error, reason)) {
+        return false;
+    }
+    PlatformCloseInput(&in);
+    return true;
+}
+
+namespace {
+
+bool StageAddedBmpInBlocks(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                           BmpBuffer& buffer, size_t blockBytes, StagedFile* staged,
+                           BmpError* error, SystemReason* reason) {
+    BmpLayout rows;
+    InputFile in;
+    if (outPath == nullptr) {
+        return Tell(error, BmpError::kCannotWrite);
+    }
+    if (!OpenBmpRows(inPath, &in, &rows, error, reason)) {
+        return false;
+    }
+    // Every refusal the file's bytes could earn has been made; from here on only the system
+    // can fail the save. Every size below fits 64 bits: 3 x 2^31 bytes a row, 2^31 rows.
+    const uint64_t rowBytes = rows.stride * static_cast<uint64_t>(rows.height);
+    const size_t blockSize =
+        static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(blockBytes, 3), rowBytes));
+    uint8_t header[kWrittenHeaderSize];
+    WriteSavedHeader(header, rows.width, rows.height, kWrittenHeaderSize + rowBytes);
+    FileFailure failure;
+    bool ok = false;
+    if (!Reserve(buffer, blockSize)) {
+        Tell(error, BmpError::kTooLarge);
+    } else if (!PlatformBeginStaged(outPath, staged, &failure) ||
+               !PlatformWriteStaged(staged, header, kWrittenHeaderSize, &failure)) {
+        Refuse(error, reason, BmpError::kCannotWrite, failure);
+    } else {
+        ok = AddRowsThrough(in, rows, settings, buffer, blockSize, staged, error, reason);
+    }
+    PlatformCloseInput(&in);
+    if (!ok) {
+        PlatformAbandonStaged(staged);
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool StageAddedBmp(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                   BmpBuffer& buffer, StagedFile* staged, BmpError* error, SystemReason* reason) {
+    return StageAddedBmpInBlocks(inPath, outPath, settings, buffer, kAddBlockBytes, staged, error,
+                                 reason);
+}
+
+bool AddToBmpFileInBlocks(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                          size_t blockBytes, BmpError* error, SystemReason* reason) {
+    BmpBuffer buffer;
+    StagedFile staged;
+    const bool ready = StageAddedBmpInBlocks(inPath, outPath, settings, buffer, blockBytes, &staged,
+                                             error, reason);
+    ReleaseBmpBuffer(buffer);
+    if (!ready) {
+        return false;
+    }
+    FileFailure committed;
+    PlatformCommitStaged(&staged, 1, &committed);
+    return committed.error == FileError::kNone ||
+           Refuse(error, reason, BmpError::kCannotWrite, committed);
+}
+
+bool AddToBmpFile(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                  BmpError* error, SystemReason* reason) {
+    return AddToBmpFileInBlocks(inPath, outPath, settings, kAddBlockBytes, error, reason);
 }
 
 bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length, BmpError* error) {

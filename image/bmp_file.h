@@ -6,6 +6,7 @@
 
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
+#include "image/platform.h"
 #include "image/system_reason.h"
 
 // Byte length of one 24-bit pixel row: width x 3 rounded up to a multiple of 4. The result is
@@ -34,27 +35,45 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason);
 bool LoadBmp(PixelImage& image, const char* path, BmpError* error = nullptr,
              SystemReason* reason = nullptr);
 
-// A file-sized block kept by a caller that works through many files, so that no file costs a
-// fresh block from the system; it grows to the largest file seen. ReleaseBmpBuffer frees it.
+// A block kept by a caller that works through many files, so that no file costs a fresh block
+// from the system; it grows to the largest size asked of it. ReleaseBmpBuffer frees it.
 struct BmpBuffer {
     uint8_t* block = nullptr;
     size_t capacity = 0;
 };
 void ReleaseBmpBuffer(BmpBuffer& buffer);
 
-// The reading half of LoadBmp: the whole file into the buffer, *length bytes, with LoadBmp's
-// errors and reasons; DecodeBmp or AddToSavedFormBmp takes it from there.
-bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
-                 SystemReason* reason);
+// Where the rows of a 24-bit file lie.
+struct BmpLayout {
+    uint64_t offset;  // of the first row in the file, the picture's bottom row
+    uint64_t stride;
+    int32_t width;
+    int32_t height;
+};
 
-// When the file is exactly what SaveBmp writes for its size (the 54-byte header, zero fill
-// bytes, nothing after the rows), adds the offsets to its pixels where they lie and returns
-// true: the bytes are then what loading, AddToWholeImage and saving would give, at a fraction of
-// the cost. Any other file is left untouched, for the full road through an image.
-bool AddToSavedFormBmp(uint8_t* data, size_t length, const AdjustSettings& settings);
+// Every refusal DecodeBmp makes, decided from the file's first headLength bytes (30 hold every
+// field read) and its whole length, so that a file need not be read to be judged.
+bool CheckBmpHeader(const uint8_t* head, size_t headLength, uint64_t length, BmpLayout* layout,
+                    BmpError* error = nullptr);
+// The same verdict for a file on disk, from its header and length alone: any size the header
+// can give, past what an image can hold. *reason as for LoadBmp.
+bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error = nullptr,
+                   SystemReason* reason = nullptr);
 
-// Decodes a whole BMP file held in memory; the file road above ends here.
+// Decodes a whole BMP file held in memory.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
+
+// The file at inPath with the offsets added, written to outPath byte for byte as LoadBmp,
+// AddToWholeImage and SaveBmp would write it, but streamed: the rows go through a buffer of about
+// a MiB, whatever the picture's size, and any size the header can give is taken. The file is
+// judged by its header before anything is written; a file that fails leaves outPath as it was.
+// Errors are LoadBmp's for the input and kCannotWrite for the output.
+bool AddToBmpFile(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                  BmpError* error = nullptr, SystemReason* reason = nullptr);
+// The same up to the commit, for a batch that commits files in groups: on success *staged waits
+// for PlatformCommitStaged, and the buffer is kept for the next file.
+bool StageAddedBmp(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                   BmpBuffer& buffer, StagedFile* staged, BmpError* error, SystemReason* reason);
 
 // Writes the image as a 24-bit bottom-up BMP with a 54-byte header. The old file at the path,
 // if any, survives every failure untouched. *reason as for LoadBmp.

@@ -1,8 +1,12 @@
-// The BMP codec's row converters, open to the tests so that the vector road can be held against
-// the plain one; the rest of the program calls only bmp_file.h.
+// The BMP codec's insides open to the tests: the row converters, so that the vector way can be
+// held against the plain one, and the streamed add's block size. The rest of the program calls
+// only bmp_file.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "image/bmp_file.h"
 
 // True when this build converts rows with vector instructions.
 bool HasVectorBmpRows();
@@ -16,3 +20,9 @@ void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width);
 // nothing past those bytes, so the fill at the row's end keeps its zeros.
 void EncodeBmpRow(const uint8_t* pixels, uint8_t* file, int32_t width);
 void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width);
+
+// AddToBmpFile with blocks of blockBytes (at least 3) in place of its own, so that the tests
+// can split rows across blocks with small files.
+bool AddToBmpFileInBlocks(const char* inPath, const char* outPath, const AdjustSettings& settings,
+                          size_t blockBytes, BmpError* error = nullptr,
+                          SystemReason* reason = nullptr);

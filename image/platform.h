@@ -42,26 +42,43 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, 
                            size_t* length, FileFailure* failure);
 
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
-// so a failure at any point leaves any earlier file at that path exactly as it was. The new file
-// has a short name of its own, so any path that could be written directly can be saved. The block,
-// from PlatformAllocZeroed, is spent by the write, as by PlatformDiscard: afterwards it is only
-// to be freed.
+// so a failure at any point leaves any earlier file at that path exactly as it was: one staged
+// save, as below. The block, from PlatformAllocZeroed, is spent by the write, as by
+// PlatformDiscard: afterwards it is only to be freed.
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure);
 
-// A batch's saves, in two steps, so that one wait for the disk can serve a whole group of them.
-// Staging writes the bytes to a new file in the target's folder, as PlatformWriteWholeFile does,
-// and keeps it open under its temporary name; the block is left as it was, for the next file.
-// Committing a group makes every staged file that replaces one reach the disk, in one flush
-// where the system has the means, and then moves each into its target's place. Each target is,
-// at every moment, either its old file or the new one, whole.
+// A file read piece by piece: a regular file only, so that its length is known before anything
+// is read. Reads may go to any position, and stop short only at the file's end.
+struct InputFile {
+    intptr_t handle = -1;  // a descriptor, or a HANDLE on Windows
+    uint64_t length = 0;   // when opened; a file that shrinks afterwards shows in short reads
+};
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure);
+// Reads up to length bytes from position at; *got is length unless the file ends first.
+bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t length, size_t* got,
+                    FileFailure* failure);
+void PlatformCloseInput(InputFile* file);
+
+// Saves in steps: a new file is begun in the target's folder, written piece by piece, and only
+// committed into the target's place when whole, so that one wait for the disk can serve a whole
+// group of them. Until then it has no name where the system allows (O_TMPFILE on Linux), so a
+// process that dies meanwhile leaves nothing behind; elsewhere it has a short temporary name.
+// Committing a group makes every staged file that replaces one reach the disk, in one flush where
+// the system has the means, and then moves each into its target's place. Each target is, at every
+// moment, either its old file or the new one, whole.
 struct StagedFile {
     std::string target;
-    std::string temp;
-    intptr_t handle = -1;    // the open temporary file: a descriptor, or a HANDLE on Windows
+    std::string temp;        // empty while the file has no name
+    intptr_t handle = -1;    // the open new file: a descriptor, or a HANDLE on Windows
     bool replacing = false;  // a file was at the target, so the new one must be on the disk first
+    uint64_t written = 0;
 };
-bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
-                            StagedFile* staged, FileFailure* failure);
+bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* failure);
+// Appends to the new file; on failure the caller abandons it.
+bool PlatformWriteStaged(StagedFile* staged, const uint8_t* data, size_t length,
+                         FileFailure* failure);
+// Closes and removes the new file; the target stays as it was.
+void PlatformAbandonStaged(StagedFile* staged);
 // failures[i] is kNone when files[i] is now in its target's place; one that is not has had its
-// temporary file removed and left its target as it was.
+// new file removed and left its target as it was.
 void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures);

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -39,18 +41,13 @@ bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating =
     return Tell(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
-// The file goes out in slices. Each slice's bytes are given back as soon as it is in the page
-// cache, so the cache can take those pages for the next slices rather than fresh ones. When an
-// fsync is to follow, each slice is also handed to the disk at once, so that the disk works while
-// the next one is copied and the fsync waits for the last slice only; without an fsync that head
-// start would only slow the write.
-constexpr size_t kWriteSlice = size_t{8} << 20;
+// Linux moves at most this much in one read or write call; asking for more only splits it.
+constexpr size_t kMaxCall = size_t{1} << 30;
 
-bool WriteAll(int fd, const uint8_t* data, size_t length, bool flushing, uint8_t* spent) {
-    size_t done = 0;
-    while (done < length) {
-        const size_t chunk = length - done > kWriteSlice ? kWriteSlice : length - done;
-        const ssize_t n = write(fd, data + done, chunk);
+// Appends every byte; a write that makes no progress is a full disk.
+bool WriteAll(int fd, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const ssize_t n = write(fd, data, length < kMaxCall ? length : kMaxCall);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -60,22 +57,28 @@ bool WriteAll(int fd, const uint8_t* data, size_t length, bool flushing, uint8_t
             }
             return false;
         }
-#ifdef SYNC_FILE_RANGE_WRITE
-        if (flushing) {
-            sync_file_range(fd, static_cast<off_t>(done), n, SYNC_FILE_RANGE_WRITE);  // head start
-        }
-#endif
-        done += static_cast<size_t>(n);
-        PlatformDiscard(spent, done);
+        data += n;
+        length -= static_cast<size_t>(n);
     }
     return true;
 }
 
-// A name of a few characters in the target's folder: the target's own name may already be as
-// long as the system allows, so nothing may be added to it.
-std::string TempTemplate(const std::string& path) {
+// The target's folder with its slash, or nothing for a bare name. New files go there, so the
+// final move is a rename on one file system and never a copy.
+std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".vmXXXXXX";
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A name of a few characters in the folder: the target's own name may already be as long as the
+// system allows, so nothing may be added to it. Each call starts at a number of its own, so a
+// batch's threads naming files in one folder do not walk the same taken names.
+std::string TempName(const std::string& folder, unsigned attempt) {
+    static std::atomic<unsigned> calls{0};
+    const unsigned start = static_cast<unsigned>(getpid()) * 2654435761u + calls++ * 40503u;
+    char name[16];
+    std::snprintf(name, sizeof name, ".vm%06x", (start + attempt * 7919u) & 0xFFFFFFu);
+    return folder + name;
 }
 
 // The mode a new file gets. umask can only be read by setting it, and a batch saves from
@@ -89,36 +92,48 @@ mode_t ProcessUmask() {
     return mask;
 }
 
-// Writes a new file beside the target; spent, when given, is the block to give back as it goes.
-bool Stage(const char* path, const uint8_t* data, size_t length, uint8_t* spent, StagedFile* staged,
-           FileFailure* failure) {
-    struct stat old;
-    const bool exists = stat(path, &old) == 0;
-    // Creating over a file the user may not write must fail as a truncating create would.
-    if (exists && access(path, W_OK) != 0) {
-        return Refuse(failure, FileError::kCannotWrite, errno, true);
+// A new file with no name in the folder, or -1. It takes a name only at commit, through
+// /proc/self/fd, so both must be there.
+int OpenUnnamed(const std::string& folder) {
+#ifdef O_TMPFILE
+    static const bool procFd = access("/proc/self/fd", X_OK) == 0;
+    if (procFd) {
+        return open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     }
-    // mkstemp tries further names itself when one is taken.
-    std::string temp = TempTemplate(path);
-    const int fd = mkstemp(&temp[0]);
-    if (fd < 0) {
-        return Refuse(failure, FileError::kCannotWrite, errno, true);
+#else
+    (void)folder;
+#endif
+    return -1;
+}
+
+// Names an unnamed file. A new target takes it at once; a file in the way can only be replaced
+// by a rename, which needs a name to move, so the file is first linked under a temporary one.
+// *placed tells which happened.
+bool NameUnnamed(int fd, StagedFile& f, bool* placed) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (!f.replacing) {
+        *placed = linkat(AT_FDCWD, self, AT_FDCWD, f.target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (*placed || errno != EEXIST) {
+            return *placed;
+        }
     }
-    const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~ProcessUmask();
-    if (fchmod(fd, mode) != 0 || !WriteAll(fd, data, length, exists, spent)) {
-        const int code = errno;
-        close(fd);
-        unlink(temp.c_str());
-        return Refuse(failure, FileError::kCannotWrite, code, true);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string temp = TempName(FolderOf(f.target), attempt);
+        if (linkat(AT_FDCWD, self, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            f.temp = temp;
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
     }
-    *staged = StagedFile{path, std::move(temp), fd, exists};
-    return true;
+    return false;
 }
 
 }  // namespace
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure) {
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
     // Non-blocking, so a named pipe is refused below instead of waiting for a writer for ever.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -129,46 +144,124 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, 
         close(fd);
         return Refuse(failure, FileError::kCannotOpen);
     }
-    const size_t size = static_cast<size_t>(st.st_size);
-    if (static_cast<uint64_t>(st.st_size) > maxLength) {
-        close(fd);
+#ifdef POSIX_FADV_SEQUENTIAL
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // advice only: a longer read-ahead
+#endif
+    *file = InputFile{fd, static_cast<uint64_t>(st.st_size)};
+    return true;
+}
+
+bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t length, size_t* got,
+                    FileFailure* failure) {
+    size_t done = 0;
+    while (done < length) {
+        const size_t chunk = length - done < kMaxCall ? length - done : kMaxCall;
+        const ssize_t n =
+            pread(static_cast<int>(file.handle), data + done, chunk, static_cast<off_t>(at + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return Refuse(failure, FileError::kReadFailed, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    *got = done;
+    return true;
+}
+
+void PlatformCloseInput(InputFile* file) {
+    if (file->handle >= 0) {
+        close(static_cast<int>(file->handle));
+    }
+    *file = InputFile();
+}
+
+bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
+                           size_t* length, FileFailure* failure) {
+    InputFile file;
+    if (!PlatformOpenInput(path, &file, failure)) {
+        return false;
+    }
+    if (file.length > maxLength) {
+        PlatformCloseInput(&file);
         return Refuse(failure, FileError::kTooLarge);
     }
+    const size_t size = static_cast<size_t>(file.length);
     if (*block == nullptr || size > *capacity) {
         PlatformFree(*block);
         *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
         *capacity = *block == nullptr ? 0 : size;
     }
-    uint8_t* buffer = *block;
-    if (buffer == nullptr) {
-        close(fd);
+    if (*block == nullptr) {
+        PlatformCloseInput(&file);
         return Refuse(failure, FileError::kTooLarge);
     }
     // The file may shrink while it is read; what counts is the bytes that actually arrived.
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = read(fd, buffer + got, size - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int code = errno;
-            close(fd);
-            return Refuse(failure, FileError::kReadFailed, code);
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<size_t>(n);
+    const bool read = PlatformReadAt(file, 0, *block, size, length, failure);
+    PlatformCloseInput(&file);
+    return read;
+}
+
+bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* failure) {
+    struct stat old;
+    const bool exists = stat(path, &old) == 0;
+    // Creating over a file the user may not write must fail as a truncating create would.
+    if (exists && access(path, W_OK) != 0) {
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
     }
-    close(fd);
-    *length = got;
+    // File systems without unnamed files refuse them in several ways (EOPNOTSUPP, EISDIR,
+    // EINVAL); any refusal falls back to a named file, whose own failure then says why.
+    std::string temp;
+    int fd = OpenUnnamed(FolderOf(path));
+    if (fd < 0) {
+        temp = FolderOf(path) + ".vmXXXXXX";
+        fd = mkostemp(&temp[0], O_CLOEXEC);  // tries further names itself when one is taken
+    }
+    if (fd < 0) {
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
+    }
+    *staged = StagedFile{path, std::move(temp), fd, exists, 0};
+    const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~ProcessUmask();
+    if (fchmod(fd, mode) != 0) {
+        const int code = errno;
+        PlatformAbandonStaged(staged);
+        return Refuse(failure, FileError::kCannotWrite, code, true);
+    }
     return true;
 }
 
-bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
-                            StagedFile* staged, FileFailure* failure) {
-    return Stage(path, data, length, nullptr, staged, failure);
+bool PlatformWriteStaged(StagedFile* staged, const uint8_t* data, size_t length,
+                         FileFailure* failure) {
+    const int fd = static_cast<int>(staged->handle);
+    if (!WriteAll(fd, data, length)) {
+        return Refuse(failure, FileError::kCannotWrite, errno, true);
+    }
+#ifdef SYNC_FILE_RANGE_WRITE
+    // A replacement must be on the disk before its commit. Each piece is handed to the disk at
+    // once, so that the disk works while the next one is made and the flush waits for the last
+    // piece only; without a flush to follow, that head start would only slow the write.
+    if (staged->replacing) {
+        sync_file_range(fd, static_cast<off_t>(staged->written), static_cast<off_t>(length),
+                        SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+    staged->written += length;
+    return true;
+}
+
+void PlatformAbandonStaged(StagedFile* staged) {
+    if (staged->handle >= 0) {
+        close(static_cast<int>(staged->handle));
+    }
+    if (!staged->temp.empty()) {
+        unlink(staged->temp.c_str());
+    }
+    staged->handle = -1;
+    staged->temp.clear();
 }
 
 void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures) {
@@ -211,17 +304,23 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
         const int fd = static_cast<int>(f.handle);
         f.handle = -1;
         bool ok = !f.replacing || fsync(fd) == 0;
+        bool placed = false;
+        if (ok && f.temp.empty()) {
+            ok = NameUnnamed(fd, f, &placed);
+        }
         int code = ok ? 0 : errno;
         if (close(fd) != 0 && ok) {
             ok = false;
             code = errno;
         }
-        if (ok && rename(f.temp.c_str(), f.target.c_str()) != 0) {
+        if (ok && !placed && rename(f.temp.c_str(), f.target.c_str()) != 0) {
             ok = false;
             code = errno;
         }
+        if (!ok && (placed || !f.temp.empty())) {
+            unlink((placed ? f.target : f.temp).c_str());
+        }
         if (!ok) {
-            unlink(f.temp.c_str());
             Refuse(&failures[i], FileError::kCannotWrite, code, true);
         } else {
             failures[i] = FileFailure();
@@ -231,8 +330,20 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
 
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
     StagedFile staged;
-    if (!Stage(path, data, length, data, &staged, failure)) {
+    if (!PlatformBeginStaged(path, &staged, failure)) {
         return false;
+    }
+    // The file goes out in slices, each slice's bytes given back as soon as it is in the page
+    // cache, so the cache can take those pages for the next slices rather than fresh ones.
+    const size_t slice = size_t{8} << 20;
+    for (size_t done = 0; done < length;) {
+        const size_t n = length - done < slice ? length - done : slice;
+        if (!PlatformWriteStaged(&staged, data + done, n, failure)) {
+            PlatformAbandonStaged(&staged);
+            return false;
+        }
+        done += n;
+        PlatformDiscard(data, done);
     }
     FileFailure committed;
     PlatformCommitStaged(&staged, 1, &committed);

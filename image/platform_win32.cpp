@@ -61,8 +61,9 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
 }
 
 // A file that another program holds open without sharing, or that is read-only, must fail the
-// save just as creating over it directly would. *exists tells whether there is a file to replace;
-// on false, *code is the system's reason.
+// save just as creating over it directly would. The probe lets others read, so that the input
+// of an in-place add, open here for reading, does not count as such a program. *exists tells
+// whether there is a file to replace; on false, *code is the system's reason.
 bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
     *exists = true;
     // Asked first because a Wine run as root opens a read-only file for writing all the same.
@@ -71,8 +72,8 @@ bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
         *code = ERROR_ACCESS_DENIED;
         return false;
     }
-    HANDLE h =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
         return true;
@@ -159,28 +160,88 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, 
     return true;
 }
 
-bool PlatformStageWholeFile(const char* path, const uint8_t* data, size_t length,
-                            StagedFile* staged, FileFailure* failure) {
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
+    // Others may read and write meanwhile, as on other systems; the save's probe of its target
+    // needs that when the target is this very file.
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return Refuse(failure, FileError::kCannotOpen, GetLastError());
+    }
+    LARGE_INTEGER size;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) {
+        CloseHandle(h);
+        return Refuse(failure, FileError::kCannotOpen);
+    }
+    *file = InputFile{reinterpret_cast<intptr_t>(h), static_cast<uint64_t>(size.QuadPart)};
+    return true;
+}
+
+bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t length, size_t* got,
+                    FileFailure* failure) {
+    size_t done = 0;
+    while (done < length) {
+        const size_t left = length - done;
+        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at + done);
+        where.OffsetHigh = static_cast<DWORD>((at + done) >> 32);
+        DWORD n = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(file.handle), data + done, chunk, &n, &where)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return Refuse(failure, FileError::kReadFailed, GetLastError());
+        }
+        if (n == 0) {
+            break;
+        }
+        done += n;
+    }
+    *got = done;
+    return true;
+}
+
+void PlatformCloseInput(InputFile* file) {
+    if (file->handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(file->handle));
+    }
+    *file = InputFile();
+}
+
+bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* failure) {
     bool replacing = false;
     DWORD code = NO_ERROR;
     if (!TargetIsWritable(path, &replacing, &code)) {
         return Refuse(failure, FileError::kCannotWrite, code);
     }
     // The new file is written in the target's folder, so the final move is a rename on one
-    // volume and never a copy.
+    // volume and never a copy. Windows has no file without a name: a crash before the commit
+    // leaves this one behind.
     std::string temp;
     HANDLE file = CreateTempBeside(path, &temp);
     if (file == INVALID_HANDLE_VALUE) {
         return Refuse(failure, FileError::kCannotWrite, GetLastError());
     }
-    if (!WriteAll(file, data, length)) {
-        code = GetLastError();
-        CloseHandle(file);
-        DeleteFileA(temp.c_str());
-        return Refuse(failure, FileError::kCannotWrite, code);
-    }
-    *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing};
+    *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing, 0};
     return true;
+}
+
+bool PlatformWriteStaged(StagedFile* staged, const uint8_t* data, size_t length,
+                         FileFailure* failure) {
+    if (!WriteAll(reinterpret_cast<HANDLE>(staged->handle), data, length)) {
+        return Refuse(failure, FileError::kCannotWrite, GetLastError());
+    }
+    staged->written += length;
+    return true;
+}
+
+void PlatformAbandonStaged(StagedFile* staged) {
+    if (staged->handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(staged->handle));
+        DeleteFileA(staged->temp.c_str());
+    }
+    staged->handle = -1;
 }
 
 void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures) {
@@ -216,7 +277,11 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
 
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
     StagedFile staged;
-    if (!PlatformStageWholeFile(path, data, length, &staged, failure)) {
+    if (!PlatformBeginStaged(path, &staged, failure)) {
+        return false;
+    }
+    if (!PlatformWriteStaged(&staged, data, length, failure)) {
+        PlatformAbandonStaged(&staged);
         return false;
     }
     FileFailure committed;

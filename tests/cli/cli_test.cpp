@@ -83,6 +83,7 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
         {"stamp in.bmp out.bmp 1 1 1 3 0,2147483648", "0,2147483648 is not a point X,Y"},
         {"stamp in.bmp out.bmp 1 1 1 3", "stamp takes IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]"},
         {"add missing.bmp out.bmp 1 1 1", "cannot load missing.bmp: no such file"},
+        {"stamp missing.bmp out.bmp 1 1 1 3 0,0", "cannot load missing.bmp: no such file"},
         {"stamp bad.bmp out.bmp 1 1 1 3 0,0",
          "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
         {"add in.bmp no/out.bmp 1 1 1", "cannot save no/out.bmp: no such folder"},
@@ -102,9 +103,8 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
 }
 
 // add-all's outputs equal add's, in a folder and in place; falling widths expose stale bytes in
-// reused buffers; odd files (a byte past the rows) go through an image, even ones are added in
-// place. A bad file fails alone, and refusals touch nothing. The "-" pipes run the real program
-// in pipe_round_trip.cmake.
+// the reused buffer, and odd files have a byte past the rows. A bad file fails alone, and
+// refusals touch nothing. The "-" pipes run the real program in pipe_round_trip.cmake.
 TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     ScratchDir dir;
     std::string text, files;

@@ -31,10 +31,11 @@ void PutLe32(Bytes& b, size_t offset, uint32_t v);
 // Distinct colours: red, green, blue of pixel (x, y).
 void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]);
 void FillPattern(PixelImage& image);
-// A bottom-up BMP with a 54-byte header and ColourAt's pixels, or a clipboard block with header
-// bytes past 40 0xDD and fourth bytes 0x80 | (8x + y); a 32-bit 40-byte header with compression 3
-// gets colour masks. Fill bytes are `fill`, so a reader that takes them for pixels shows.
-Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE);
+// A bottom-up BMP with ColourAt's pixels after a 14-byte file header and an info header of
+// infoSize bytes, or a clipboard block; header bytes past 40 are 0xDD, fourth bytes
+// 0x80 | (8x + y), and a 32-bit 40-byte header with compression 3 gets colour masks. Fill bytes
+// are `fill`, so a reader that takes them for pixels shows.
+Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE, uint32_t infoSize = 40);
 Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize = 40,
               uint32_t compression = 0, uint8_t fill = 0xEE);
 
@@ -66,5 +67,6 @@ void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s);
 void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y);
 // The input read as a clipboard block and as a BMP in memory, each from a block of exactly its
 // length, and through a file when given a path: what differs from the models, or "". A refusal
-// must leave the image as it was.
+// must leave the image as it was. Given a path, the file also goes through the streamed add,
+// whose output must be today's way's through the image, byte for byte.
 std::string Mismatch(const Bytes& input, const std::string& path = "");

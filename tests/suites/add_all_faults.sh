@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# add-all --in-place hit from outside on Linux, by kill -9 with new files staged and by a disk
+# that fills: every file must be its old self or add's output, whole, with nothing beside them.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+. tests/suites/lib/report.sh
+build=${VELMORA_BUILD_ROOT:-$PWD/build}/native
+{ cmake --preset native -B "$build" && cmake --build "$build" -j 2 --target velmora-cli; } \
+  >/dev/null 2>&1 || finish
+cli=$build/cli/velmora-cli
+work=$(mktemp -d) mounted=
+trap '[ -z "$mounted" ] || umount "$mounted"; rm -rf "$work"' EXIT
+
+# copies DIR COUNT SIZE: COUNT copies of a SIZE x SIZE picture, and new.bmp, add's output of it
+copies() {
+  mkdir -p "$1"
+  python3 scripts/make_bmp.py "$work/old.bmp" "$3" "$3" noise 7
+  "$cli" add "$work/old.bmp" "$work/new.bmp" 40 -30 9
+  for i in $(seq "$2"); do cp "$work/old.bmp" "$1/$i.bmp"; done
+}
+# tally DIR: how many files in DIR are byte for byte old.bmp, new.bmp, and how many it holds
+tally() {
+  local f old=0 new=0
+  for f in "$1"/*; do
+    cmp -s "$f" "$work/old.bmp" && old=$((old + 1))
+    cmp -s "$f" "$work/new.bmp" && new=$((new + 1))
+  done
+  echo "$old $new $(ls -A "$1" | wc -l)"
+}
+
+# Watched frozen, so that the kill finds what is seen: the first group of 64 files in place, eight
+# of the second staged (open beside the one being read), and none between its link and its
+# rename, the one moment a staged file has a name.
+copies "$work/kill" 160 300
+touch "$work/started"
+"$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/kill/*.bmp >/dev/null &
+pid=$!
+open=0 killed=no
+while [ "$killed" = no ] && kill -STOP "$pid" && [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != Z ]; do
+  replaced=$(find "$work/kill" -name "*.bmp" -newer "$work/started" | wc -l)
+  open=$(find "/proc/$pid/fd" -lname "$work/kill/*" | wc -l)
+  if [ "$replaced" -ge 64 ] && [ "$open" -ge 9 ] && [ "$(ls -A "$work/kill" | wc -l)" = 160 ]; then
+    kill -9 "$pid"
+    killed=yes
+  else
+    kill -CONT "$pid"
+    sleep 0.01
+  fi
+done
+wait "$pid" 2>/dev/null
+read -r old new entries < <(tally "$work/kill")
+check "kill -9 with $open files open: every file old ($old) or new ($new), and nothing else" \
+  test $killed = yes -a $((old + new)) = 160 -a "$entries" = 160 -a "$new" -ge 64 -a "$old" -ge 8
+
+# A 1 MiB tmpfs holds twenty 30 KB files and twelve new ones: the rest must fail one by one.
+if [ "$(id -u)" != 0 ] || ! mkdir "$work/full" || ! mount -t tmpfs -o size=1m velmora "$work/full"; then
+  echo "  skipped: a full disk needs root and a tmpfs mount"
+else
+  mounted=$work/full
+  copies "$work/full" 20 100
+  "$cli" add-all 40 -30 9 --in-place -j 1 "$work"/full/*.bmp >"$work/said" 2>"$work/complaints"
+  status=$?
+  refused=$(grep -c ': disk full$' "$work/complaints")
+  read -r old new entries < <(tally "$work/full")
+  named=0
+  for f in "$work"/full/*.bmp; do  # each file named on stderr must be an old one
+    grep -qxF "velmora-cli: cannot save $f: disk full" "$work/complaints" &&
+      cmp -s "$f" "$work/old.bmp" && named=$((named + 1))
+  done
+  check "a full disk fails $refused files (exit $status), each with its line, keeping its old bytes" \
+    test "$status $(cat "$work/said")" = "1 $((20 - refused)) done, $refused failed" \
+    -a "$refused" -gt 0 -a "$refused" -lt 20 \
+    -a "$named $old $new $entries" = "$refused $refused $((20 - refused)) 20"
+fi
+finish
