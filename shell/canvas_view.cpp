@@ -169,11 +169,12 @@ void OnPaint(HWND canvas) {
 }  // namespace
 
 void PaintContent(HDC dc) {
-    const int32_t width = g_image.GetWidth();
-    const int32_t height = g_image.GetHeight();
-    if (g_image.GetHeader() == nullptr || width < 1 || height < 1) {
+    // An image with a header has at least one pixel.
+    if (g_image.GetHeader() == nullptr) {
         return;
     }
+    const int32_t width = g_image.GetWidth();
+    const int32_t height = g_image.GetHeight();
     StretchDIBits(dc, -g_scrollX, -g_scrollY, width, height, 0, 0, width, height,
                   g_image.GetPixels(), reinterpret_cast<const BITMAPINFO*>(g_image.GetHeader()),
                   DIB_RGB_COLORS, SRCCOPY);

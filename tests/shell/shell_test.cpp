@@ -463,6 +463,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     RECT frame;
     GetWindowRect(g_mainWindow, &frame);
     EXPECT_NEAR(600 * double(dpi) / 96, frame.right - frame.left, dpi == 96 ? 0 : 1);
+    EXPECT_NEAR(450 * double(dpi) / 96, frame.bottom - frame.top, dpi == 96 ? 0 : 1);
     expectLayout(dpi);
     // The system moves the window to a display of twice the scale, and back.
     ASSERT_TRUE(g_image.Create(64, 5000));
@@ -477,7 +478,9 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     RECT view;
     GetClientRect(g_canvas, &view);
     EXPECT_EQ(5000 - view.bottom, g_scrollY) << "the offset is clamped as after a resize";
+    HFONT scaledFont = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&frame));
+    EXPECT_EQ(0, GetObjectType(scaledFont)) << "the font for twice the scale is still held";
     expectLayout(dpi);
     g_image.SetGreen(17, g_scrollY + 9, 77);
     SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(17, 9));
@@ -497,6 +500,11 @@ TEST_F(ShellTest, StartDropAndExit) {
     HGLOBAL block = Drop(Path("tall.bmp") + '\0');
     EXPECT_EQ(3000, VerticalRange()) << "after a drop";
     EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block)) << "the drop's block is still held";
+    EXPECT_TRUE(GetWindowLongA(g_mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    g_adjust = {0, 0, 9, 1};
+    const uint8_t blue = g_image.GetBlue(2, 2999);
+    Run(IDM_WHOLE_IMAGE);
+    EXPECT_EQ(blue + 9, g_image.GetBlue(2, 2999)) << "the whole-image command";
     Run(IDM_EXIT);
     EXPECT_FALSE(IsWindow(g_mainWindow));
     const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
