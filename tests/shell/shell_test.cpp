@@ -38,6 +38,7 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
         return;
     }
     SetPropA(dialog, "answered", dialog);
+    EXPECT_EQ(g_mainWindow, GetAncestor(dialog, GA_ROOTOWNER)) << Text(dialog) << " is not modal";
     const bool isBox = GetDlgItem(dialog, cmb1) == nullptr;
     const bool expected = !g_answers.empty() && (g_answers[0][0] == '#') == isBox;
     const std::string answer = expected ? g_answers[0] : "";
@@ -511,8 +512,17 @@ TEST_F(ShellTest, StartDropAndExit) {
         return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
     };
     HHOOK hook = SetWindowsHookExA(WH_CBT, refuse, nullptr, GetCurrentThreadId());
-    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe"));
+    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe")) << "a refused window";
     UnhookWindowsHookEx(hook);
+    // Another program's class of the same name must not stand in for the main window's.
+    UnregisterClassA("CWindow", GetModuleHandleA(nullptr));
+    WNDCLASSA foreign = {};
+    foreign.lpfnWndProc = DefWindowProcA;
+    foreign.hInstance = GetModuleHandleA(nullptr);
+    foreign.lpszClassName = "CWindow";
+    RegisterClassA(&foreign);
+    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe")) << "a foreign class";
+    UnregisterClassA("CWindow", GetModuleHandleA(nullptr));
 }
 
 }  // namespace
