@@ -60,7 +60,8 @@ TEST(CodecTest, ReadersMatchTheModels) {
     fs::resize_file(path, 54 + uint64_t{90000} * 25000 - 1, refused);
     if (refused)
         GTEST_SKIP() << "no sparse file of 2.25 GB here: " << refused.message();
-    EXPECT_FALSE(AddToBmpFile(path.c_str(), out.c_str(), {1, 1, 1, 1}, &error));
+    const AdjustSettings ones{1, 1, 1, 1};
+    EXPECT_FALSE(StreamBmpFile(path.c_str(), out.c_str(), {AddToPackedSpan, &ones}, &error));
     EXPECT_EQ(error, BmpError::kTruncated);
     EXPECT_TRUE(ReadFileBytes(out) == head);
     fs::resize_file(path, 54 + uint64_t{90000} * 25000);

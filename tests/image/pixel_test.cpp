@@ -3,6 +3,7 @@
 
 #include "image/bmp_file_internal.h"
 #include "image/pixel_addition_internal.h"
+#include "image/simd.h"
 #include "tests/support/test_files.h"
 
 TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
@@ -30,8 +31,7 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
 // at, past and far beyond the limits. A second pass catches a way that works only on fresh data.
 TEST(PixelTest, WholeImageWaysMatchTheModel) {
 #if defined(__x86_64__) || defined(_M_X64)
-    EXPECT_TRUE(HasVectorAddition());
-    EXPECT_TRUE(HasVectorBmpRows());
+    EXPECT_TRUE(HasVectorCode());
 #endif
     const AdjustSettings offsets[] = {{0, 0, 0, 1},      {1, -1, 0, 1},
                                       {255, -255, 7, 1}, {256, -256, 0, 1},

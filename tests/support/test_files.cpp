@@ -182,7 +182,8 @@ static std::string StreamedMismatch(const Bytes& input, const std::string& path,
     const auto files = std::distance(fs::directory_iterator(folder), {}) + accept;
     BmpError error = BmpError::kCannotWrite;
     const size_t block = input.size() < 4096 ? 48 : 4096;
-    if (AddToBmpFileInBlocks(path.c_str(), out.c_str(), settings, block, &error) != accept ||
+    const PixelSpanEdit edit{AddToPackedSpan, &settings};
+    if (StreamBmpFileInBlocks(path.c_str(), out.c_str(), edit, block, &error) != accept ||
         error != verdict || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
