@@ -51,66 +51,132 @@ TEST(PlatformTest, CreateWhoseAllocationFailsKeepsThePicture) {
 }
 #endif
 
+// What stands in a save's way.
+enum class Obstacle {
+    kSizeLimit,         // the file may grow only so far
+    kReadOnlyFolder,    // no new name may be made beside the target
+    kReadOnlyFile,      // the target may not be replaced
+    kStickyFolder,      // the target belongs to another user, so only the final rename fails
+    kFolderInItsPlace,  // the target is a folder
+    kOpenSharingNothing,
+    kOpenSharingReading,
+};
+
+struct SaveFault {
+    const char* name;
+    Obstacle obstacle;
+    size_t sizeLimit;     // for kSizeLimit
+    SystemReason reason;  // what the failure must name; kNone: anything
+};
+
+static bool Save(const PixelImage& image, const std::string& target, SystemReason* reason) {
+    BmpError error = BmpError::kNone;
+    return SaveBmp(image, target.c_str(), &error, reason) || error != BmpError::kCannotWrite;
+}
+
+#ifdef _WIN32
+const SaveFault kSaveFaults[] = {
+    {"held by a reader that shares nothing", Obstacle::kOpenSharingNothing, 0,
+     SystemReason::kInUse},
+    {"held by a reader that lets others read", Obstacle::kOpenSharingReading, 0,
+     SystemReason::kInUse},
+    {"a read-only file", Obstacle::kReadOnlyFile, 0, SystemReason::kDenied},
+    {"a folder in the file's place", Obstacle::kFolderInItsPlace, 0, SystemReason::kNone},
+};
+
+static bool CanArrange(const SaveFault&) {
+    return true;
+}
+
+// Saves the image past the obstacle; true when the save did not fail as it should.
+static bool SaveAgainst(const SaveFault& fault, const ScratchDir&, const PixelImage& image,
+                        const std::string& target, SystemReason* reason) {
+    if (fault.obstacle == Obstacle::kReadOnlyFile) {
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+        const bool saved = Save(image, target, reason);
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return saved;
+    }
+    const DWORD share = fault.obstacle == Obstacle::kOpenSharingReading ? FILE_SHARE_READ : 0;
+    HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool saved = Save(image, target, reason);
+    CloseHandle(h);
+    return saved;
+}
+#else
+const SaveFault kSaveFaults[] = {
+    {"cut off after nothing", Obstacle::kSizeLimit, 0, SystemReason::kNone},
+    {"cut off after the headers", Obstacle::kSizeLimit, 54, SystemReason::kNone},
+    {"cut off one byte short", Obstacle::kSizeLimit, 49205, SystemReason::kNone},
+    {"a read-only folder", Obstacle::kReadOnlyFolder, 0, SystemReason::kDenied},
+    {"a read-only file", Obstacle::kReadOnlyFile, 0, SystemReason::kDenied},
+    {"another user's file in a sticky folder", Obstacle::kStickyFolder, 0, SystemReason::kDenied},
+    {"a folder in the file's place", Obstacle::kFolderInItsPlace, 0, SystemReason::kNone},
+};
+
+// Only root can leave a file of another user to try the sticky folder on.
+static bool CanArrange(const SaveFault& fault) {
+    return fault.obstacle != Obstacle::kStickyFolder || geteuid() == 0;
+}
+
+// Root ignores permission bits, so a save against them runs as "nobody"; root's saved
+// set-user-ID lets the test come back.
+static bool SaveAsNobody(const PixelImage& image, const std::string& target, SystemReason* reason) {
+    const bool root = geteuid() == 0;
+    EXPECT_TRUE(!root || setgroups(0, nullptr) == 0);
+    EXPECT_TRUE(!root || setresgid(65534, 65534, 0) == 0);
+    EXPECT_TRUE(!root || setresuid(65534, 65534, 0) == 0);
+    const bool saved = Save(image, target, reason);
+    EXPECT_TRUE(!root || setresuid(0, 0, 0) == 0);
+    EXPECT_TRUE(!root || setresgid(0, 0, 0) == 0);
+    return saved;
+}
+
+static bool SaveAgainst(const SaveFault& fault, const ScratchDir& dir, const PixelImage& image,
+                        const std::string& target, SystemReason* reason) {
+    if (fault.obstacle == Obstacle::kSizeLimit) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit capped{rlim_t(fault.sizeLimit), old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &capped);
+        const bool saved = Save(image, target, reason);
+        setrlimit(RLIMIT_FSIZE, &old);
+        return saved;
+    }
+    const bool readOnlyFolder = fault.obstacle == Obstacle::kReadOnlyFolder;
+    const bool sticky = fault.obstacle == Obstacle::kStickyFolder;
+    chmod(dir.root.c_str(), readOnlyFolder ? 0555 : sticky ? 01777 : 0777);
+    chmod(target.c_str(), fault.obstacle == Obstacle::kReadOnlyFile ? 0444 : 0666);
+    return SaveAsNobody(image, target, reason);
+}
+#endif
+
 // Saves of the 49206-byte black image over a 2 x 2 file, each with a fault in the way: the old
 // file must stay as it was with nothing beside it, and a refusal the user can act on be named.
 TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
     ScopedImage s;
-    const SystemReason none = {}, denied = SystemReason::kDenied;
-    for (int fault = 0; fault < 6; ++fault) {
+    for (const SaveFault& fault : kSaveFaults) {
+        SCOPED_TRACE(fault.name);
+        if (!CanArrange(fault))
+            continue;
         ScratchDir dir;
         const std::string target = dir.Path("p.bmp");
         ASSERT_TRUE(WriteFileBytes(target, MakeBmp(2, 2)));
-        BmpError error = BmpError::kNone;
-        SystemReason reason = none;
+        SystemReason reason = SystemReason::kNone;
         bool saved = false;
-#ifdef _WIN32
-        const SystemReason in = SystemReason::kInUse, want[6] = {in, in, denied, none, none, none};
-        if (fault == 3 || fault == 4)
-            continue;
-        // Held open by a reader that shares nothing, one that lets others read; read-only.
-        if (fault < 2) {
-            HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, fault ? FILE_SHARE_READ : 0,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            CloseHandle(h);
-        } else if (fault == 2) {
-            SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        }
-#else
-        const SystemReason want[6] = {none, none, none, denied, denied, none};
-        // Cut off after nothing, after the headers, one byte short.
-        if (fault < 3) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit old{};
-            getrlimit(RLIMIT_FSIZE, &old);
-            const rlimit capped{rlim_t(fault == 0 ? 0 : fault == 1 ? 54 : 49205), old.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &capped);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            setrlimit(RLIMIT_FSIZE, &old);
-        } else if (fault < 5) {
-            // A read-only folder, then a read-only file. Root ignores permission bits, so the
-            // save runs as "nobody"; root's saved set-user-ID lets the test come back.
-            chmod(dir.root.c_str(), fault == 3 ? 0555 : 0777);
-            chmod(target.c_str(), fault == 3 ? 0666 : 0444);
-            const bool root = geteuid() == 0;
-            ASSERT_TRUE(!root || (setgroups(0, nullptr) | setresgid(65534, 65534, 0) |
-                                  setresuid(65534, 65534, 0)) == 0);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            ASSERT_TRUE(!root || (setresuid(0, 0, 0) | setresgid(0, 0, 0)) == 0);
-        }
-#endif
-        if (fault == 5) {  // a folder where the file should go
+        if (fault.obstacle == Obstacle::kFolderInItsPlace) {
             fs::rename(target, dir.Path("q"));
             fs::create_directory(target);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
+            saved = Save(s.image, target, &reason);
             fs::remove(target);
             fs::rename(dir.Path("q"), target);
+        } else {
+            saved = SaveAgainst(fault, dir, s.image, target, &reason);
         }
-        EXPECT_TRUE(!saved && error == BmpError::kCannotWrite) << fault;
-        EXPECT_TRUE(reason == want[fault] || want[fault] == none) << fault << ": " << int(reason);
-        EXPECT_TRUE(ReadFileBytes(target) == MakeBmp(2, 2)) << fault;
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1) << fault;
+        EXPECT_FALSE(saved);
+        EXPECT_TRUE(fault.reason == SystemReason::kNone || reason == fault.reason) << int(reason);
+        EXPECT_TRUE(ReadFileBytes(target) == MakeBmp(2, 2));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1);
     }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# add-all --in-place hit from outside on Linux, by kill -9 with new files staged and by a disk
-# that fills: every file must be its old self or add's output, whole, with nothing beside them.
+# add-all --in-place hit from outside on Linux, by Ctrl+C, by kill -9 with new files staged and by
+# a disk that fills: every file must be its old self or add's output, whole, with nothing beside
+# them.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 . tests/suites/lib/report.sh
@@ -27,6 +28,22 @@ tally() {
   done
   echo "$old $new $(ls -A "$1" | wc -l)"
 }
+
+# Ctrl+C once a few files are done: exit 130, the count it prints new, the rest old, no temporary.
+copies "$work/int" 300 200
+touch "$work/started"
+"$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/int/*.bmp >"$work/said" &
+pid=$!
+until [ "$(find "$work/int" -name "*.bmp" -newer "$work/started" | wc -l)" -ge 5 ]; do
+  sleep 0.01
+done
+kill -INT "$pid"
+wait "$pid"
+status=$?
+read -r old new entries < <(tally "$work/int")
+check "Ctrl+C stops add-all (exit $status) after $new files, leaving the rest old and nothing else" \
+  test "$status $(cat "$work/said")" = "130 $new done, 0 failed, $old not done: interrupted" \
+  -a "$entries" = 300 -a "$old" -gt 0
 
 # Watched frozen, so that the kill finds what is seen: the first group of 64 files in place, eight
 # of the second staged (open beside the one being read), and none between its link and its

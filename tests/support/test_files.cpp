@@ -7,6 +7,10 @@
 
 #include "image/bmp_file_internal.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 ScratchDir::ScratchDir() {
     static unsigned counter = 0;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -21,6 +25,26 @@ ScratchDir::~ScratchDir() {
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(root, ignored);
 }
+
+#ifdef _WIN32
+std::vector<std::string> SpecialFiles(const ScratchDir& dir) {
+    return {dir.root};
+}
+
+size_t OpenHandles() {
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+}
+#else
+std::vector<std::string> SpecialFiles(const ScratchDir& dir) {
+    return {dir.root, "/dev/null"};
+}
+
+size_t OpenHandles() {
+    return size_t(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+#endif
 
 bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);

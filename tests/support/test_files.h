@@ -24,6 +24,16 @@ struct ScratchDir {
     }
     std::string root;
 };
+// Works in a folder until it goes, even when a failed assertion ends the test early.
+struct WorkingIn {
+    explicit WorkingIn(const std::string& dir) : was(fs::current_path()) { fs::current_path(dir); }
+    ~WorkingIn() { fs::current_path(was); }
+    fs::path was;
+};
+// What the system offers as files that are not plain ones: dir itself, and a device elsewhere.
+std::vector<std::string> SpecialFiles(const ScratchDir& dir);
+// How many descriptors (handles on Windows) the process holds open.
+size_t OpenHandles();
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);
 void PutLe32(Bytes& b, size_t offset, uint32_t v);
