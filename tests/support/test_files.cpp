@@ -7,10 +7,6 @@
 
 #include "image/bmp_file_internal.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 ScratchDir::ScratchDir() {
     static unsigned counter = 0;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -25,26 +21,6 @@ ScratchDir::~ScratchDir() {
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(root, ignored);
 }
-
-#ifdef _WIN32
-std::vector<std::string> SpecialFiles(const ScratchDir& dir) {
-    return {dir.root};
-}
-
-size_t OpenHandles() {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
-#else
-std::vector<std::string> SpecialFiles(const ScratchDir& dir) {
-    return {dir.root, "/dev/null"};
-}
-
-size_t OpenHandles() {
-    return size_t(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
-}
-#endif
 
 bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -94,7 +70,8 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
     for (uint32_t i = 0; masks && i < 3; ++i)
         PutLe32(b, 40 + 4 * i, 0xFF0000u >> (8 * i));
     for (int32_t i = 0; i < width * height; ++i) {
-        const int32_t x = i % width, y = i / width;
+        const int32_t x = i % width;
+        const int32_t y = i / width;
         uint8_t px[4] = {0, 0, 0, uint8_t(0x80 | (x * 8 + y))};
         ColourAt(x, y, px);
         std::reverse(px, px + 3);
@@ -107,7 +84,8 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
 Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill, uint32_t infoSize) {
     Bytes b = MakeDib(width, height, 24, infoSize, 0, fill);
     b.insert(b.begin(), 14, 0);
-    b[0] = 'B', b[1] = 'M';
+    b[0] = 'B';
+    b[1] = 'M';
     PutLe32(b, 10, 14 + infoSize);
     PutLe32(b, 2, uint32_t(b.size()));
     return b;
@@ -143,10 +121,12 @@ static void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int byt
 BmpError ModelBmp(const Bytes& f, Picture* out) {
     if (f.size() < 30 || (f[28] | f[29] << 8) != 24)
         return BmpError::kNotBmp24;
-    const int64_t width = int32_t(GetLe32(f, 18)), height = int32_t(GetLe32(f, 22));
+    const int64_t width = int32_t(GetLe32(f, 18));
+    const int64_t height = int32_t(GetLe32(f, 22));
     if (width < 1 || height < 1)
         return BmpError::kBadSize;
-    const uint64_t offset = GetLe32(f, 10), stride = (width * 3 + 3) / 4 * 4;
+    const uint64_t offset = GetLe32(f, 10);
+    const uint64_t stride = (width * 3 + 3) / 4 * 4;
     if (offset + stride * height > f.size())
         return BmpError::kTruncated;
     *out = Blank(int32_t(width), int32_t(height));
@@ -158,7 +138,8 @@ bool ModelDib(const Bytes& b, Picture* out) {
     if (b.size() < 40)
         return false;
     const int bits = b[14] | b[15] << 8;
-    const int64_t width = int32_t(GetLe32(b, 4)), height = int32_t(GetLe32(b, 8));
+    const int64_t width = int32_t(GetLe32(b, 4));
+    const int64_t height = int32_t(GetLe32(b, 8));
     const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
     const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0) + GetLe32(b, 32) * 4ull;
     const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;

@@ -30,10 +30,6 @@ struct WorkingIn {
     ~WorkingIn() { fs::current_path(was); }
     fs::path was;
 };
-// What the system offers as files that are not plain ones: dir itself, and a device elsewhere.
-std::vector<std::string> SpecialFiles(const ScratchDir& dir);
-// How many descriptors (handles on Windows) the process holds open.
-size_t OpenHandles();
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);
 void PutLe32(Bytes& b, size_t offset, uint32_t v);
@@ -59,7 +55,8 @@ void Scramble(PixelImage& image, uint32_t seed);
 
 // All there is to see of an image: its size and its whole block, header included.
 struct Picture {
-    int32_t width = 0, height = 0;
+    int32_t width = 0;
+    int32_t height = 0;
     Bytes block;
     bool operator==(const Picture& o) const {
         return width == o.width && height == o.height && block == o.block;
