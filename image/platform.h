@@ -46,7 +46,15 @@ struct FileFailure {
 // Makes *block, from PlatformAllocZeroed or null, hold at least size bytes: kept while it does,
 // otherwise freed and replaced by a new zero-filled one of that size (*capacity follows). False,
 // with the block null, when the system refuses.
-bool PlatformReserve(uint8_t** block, size_t* capacity, size_t size);
+inline bool PlatformReserve(uint8_t** block, size_t* capacity, size_t size) {
+    if (*block != nullptr && *capacity >= size) {
+        return true;
+    }
+    PlatformFree(*block);
+    *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    *capacity = *block == nullptr ? 0 : size;
+    return *block != nullptr;
+}
 
 // Reads the whole file into a block from PlatformAllocZeroed that may serve many reads:
 // *block (null at first) is used while the file fits its *capacity bytes and is otherwise

@@ -1,16 +1,7 @@
-// The file steps that are the same on every system, built over the platform's own.
+// The whole-file write, the same on every system: a staged save of one file over the platform's
+// own steps.
 #include "image/platform.h"
 #include "image/store_reason.h"
-
-bool PlatformReserve(uint8_t** block, size_t* capacity, size_t size) {
-    if (*block != nullptr && *capacity >= size) {
-        return true;
-    }
-    PlatformFree(*block);
-    *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
-    *capacity = *block == nullptr ? 0 : size;
-    return *block != nullptr;
-}
 
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
     StagedFile staged;
