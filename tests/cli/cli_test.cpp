@@ -90,6 +90,7 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
         {"stamp in.bmp out.bmp 1 1 1 3 0,2147483648", "0,2147483648 is not a point X,Y"},
         {"stamp in.bmp out.bmp 1 1 1 3", "stamp takes IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]"},
         {"add missing.bmp out.bmp 1 1 1", "cannot load missing.bmp: no such file"},
+        {"stamp missing.bmp out.bmp 1 1 1 3 0,0", "cannot load missing.bmp: no such file"},
         {"stamp bad.bmp out.bmp 1 1 1 3 0,0",
          "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
         {"add in.bmp no/out.bmp 1 1 1", "cannot save no/out.bmp: no such folder"},
