@@ -94,6 +94,7 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
         {"stamp bad.bmp out.bmp 1 1 1 3 0,0",
          "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
         {"add in.bmp no/out.bmp 1 1 1", "cannot save no/out.bmp: no such folder"},
+        {"stamp in.bmp no/out.bmp 1 1 1 3 0,0", "cannot save no/out.bmp: no such folder"},
         {"info bad.bmp", "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
         {"copy bad.bmp", clipboard}};
     for (const auto& row : cases) {

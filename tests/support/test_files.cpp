@@ -186,10 +186,11 @@ static std::string StreamedMismatch(const Bytes& input, const std::string& path,
     const auto folder = fs::path(path).parent_path();
     const auto files = std::distance(fs::directory_iterator(folder), {}) + accept;
     BmpError error = BmpError::kCannotWrite;
+    SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
     const size_t block = input.size() < 4096 ? 48 : 4096;
     const PixelSpanEdit edit{AddToPackedSpan, &settings};
-    if (StreamBmpFileInBlocks(path.c_str(), out.c_str(), edit, block, &error) != accept ||
-        error != verdict || ReadFileBytes(out) != wanted ||
+    if (StreamBmpFileInBlocks(path.c_str(), out.c_str(), edit, block, &error, &reason) != accept ||
+        error != verdict || reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
     return "";
