@@ -47,10 +47,15 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     const struct {
         const char* line;
         const char* saysFirst;  // the start of standard output, "|", then standard error
-    } runs[] = {{"add in.bmp out.bmp 10 -20 256", "|"},
-                {"info out.bmp", "3x2\n|"},
-                {"--help", "usage:\n"},
-                {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"}};
+    } runs[] = {
+        {"add in.bmp out.bmp 10 -20 256", "|"},
+        {"info out.bmp", "3x2\n|"},
+        {"--help",
+         "usage:\n"
+         "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
+         "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
+         "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"},
+        {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"}};
     for (const auto& run : runs) {
         EXPECT_EQ(RunIn(dir, run.line, &text), kExitOk) << run.line;
         EXPECT_EQ(text.substr(0, std::strlen(run.saysFirst)), run.saysFirst) << run.line;
@@ -156,4 +161,8 @@ TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
         EXPECT_TRUE(ReadFileBytes(dir.Path("f0ソ.bmp")) == was);
         EXPECT_TRUE(ReadFileBytes(dir.Path("out/f0ソ.bmp")) == wasOut);
     }
+    // After "--", a name that starts with a dash is a file.
+    WorkingIn here(dir.root);
+    fs::copy_file("f0ソ.bmp", "-f");
+    EXPECT_EQ(RunIn(dir, "add-all 1 2 3 --in-place -- -f", &text), kExitOk) << text;
 }
