@@ -163,6 +163,6 @@ TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     }
     // After "--", a name that starts with a dash is a file.
     WorkingIn here(dir.root);
-    fs::copy_file("f0ソ.bmp", "-f");
+    ASSERT_TRUE(WriteFileBytes("-f", MakeBmp(2, 2)));
     EXPECT_EQ(RunIn(dir, "add-all 1 2 3 --in-place -- -f", &text), kExitOk) << text;
 }
