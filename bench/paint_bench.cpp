@@ -156,7 +156,7 @@ TEST_F(PaintPerfTest, AnyClippedPartShowsWhatTheWholeDrawShows) {
     SelectClipRgn(canvas.dc, nullptr);
 }
 
-// The drag road on the largest everyday image: each move with the button down stamps pen 16
+// The drag way on the largest everyday image: each move with the button down stamps pen 16
 // and repaints the canvas at once. Prints the median, 90th percentile and worst of 60 moves,
 // against a frame of 16 ms; asserts only what the screen then shows, and a loose bound.
 TEST_F(PaintPerfTest, StampWithRepaintOnAnImage8192Square) {

@@ -22,6 +22,7 @@
 #endif
 
 #include "cli/arguments.h"
+#include "image/bmp_file.h"
 #include "image/pixel_addition.h"
 #include "image/platform.h"
 
@@ -87,24 +88,6 @@ bool IsTerminal(std::FILE* stream) {
 #endif
 }
 
-// Where the file name begins in a path. Windows paths are in the ANSI code page, where the
-// second byte of a double-byte character may be 0x5C, the backslash; CharNextA steps over
-// whole characters.
-size_t NameStart(const std::string& path) {
-    size_t start = 0;
-#ifdef _WIN32
-    for (const char* p = path.c_str(); *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\' || *p == '/' || *p == ':') {
-            start = static_cast<size_t>(p - path.c_str()) + 1;
-        }
-    }
-#else
-    const size_t slash = path.rfind('/');
-    start = slash == std::string::npos ? 0 : slash + 1;
-#endif
-    return start;
-}
-
 // A key that is equal for two paths naming one file: the full path on Windows, where names are
 // compared without regard to case, the resolved path elsewhere.
 std::string FileKey(const std::string& path) {
@@ -157,8 +140,8 @@ struct BatchPlan {
 // Reads the arguments and checks everything that can be checked before a file is touched. On
 // refusal *problem holds the one line to show.
 bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* problem) {
-    if (argc < 5) {
-        *problem = "add-all takes R G B --to DIR | --in-place [-j N] [--quiet] FILE...";
+    *problem = CheckCount(*FindCommand("add-all"), argc);
+    if (!problem->empty()) {
         return false;
     }
     *problem = CheckOffsets(argv + 2, &plan->settings);
@@ -216,7 +199,7 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
             return false;
         }
     }
-    const size_t dirEnd = NameStart(dir);
+    const size_t dirEnd = PlatformNameStart(dir);
 #ifdef _WIN32
     const char separator = '\\';
 #else
@@ -229,7 +212,7 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
             *problem = "add-all reads files, not standard input";
             return false;
         }
-        const std::string out = toDir ? prefix + in.substr(NameStart(in)) : in;
+        const std::string out = toDir ? prefix + in.substr(PlatformNameStart(in)) : in;
         // Two inputs with one output would race each other and leave only one of the results.
         const auto placed = writers.emplace(FileKey(out), &in);
         if (!placed.second) {
@@ -291,13 +274,14 @@ class Batch {
     // needs about a MiB whatever the pictures' size.
     void Work() {
         BmpBuffer buffer;
+        const PixelSpanEdit edit{AddToPackedSpan, &plan.settings};
         for (size_t i = next++; i < plan.jobs.size() && !g_stop; i = next++) {
             const Job& job = plan.jobs[i];
             BmpError why = BmpError::kNone;
             SystemReason reason = SystemReason::kNone;
             StagedFile staged;
-            if (!StageAddedBmp(job.in.c_str(), job.out.c_str(), plan.settings, buffer, &staged,
-                               &why, &reason)) {
+            if (!StageStreamedBmp(job.in.c_str(), job.out.c_str(), edit, buffer, &staged, &why,
+                                  &reason)) {
                 const bool saving = why == BmpError::kCannotWrite;
                 Fail((saving ? "cannot save " : "cannot load ") + (saving ? job.out : job.in),
                      DescribeBmpFailure(why, reason));
@@ -424,5 +408,5 @@ int RunAddAll(int argc, const char* const* argv, std::FILE* out, std::FILE* err)
         return kExitInterrupted;
     }
     std::fprintf(out, "%zu done, %zu failed\n", batch.Done(), batch.Failed());
-    return batch.Failed() > 0 ? 1 : 0;
+    return batch.Failed() > 0 ? kExitFileError : kExitOk;
 }

@@ -1,8 +1,6 @@
 #include "cli/cli.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,7 +11,7 @@
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
-#include "image/tell.h"
+#include "image/store_reason.h"
 #include "packaging/version.h"
 
 #ifdef _WIN32
@@ -22,20 +20,6 @@
 #endif
 
 namespace {
-
-const char kUsage[] =
-    "usage:\n"
-    "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
-    "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
-    "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"
-    "  velmora-cli copy IN.bmp                                   put IN on the clipboard\n"
-    "  velmora-cli paste OUT.bmp                                 save the clipboard's bitmap\n"
-    "  velmora-cli add-all R G B --to DIR | --in-place [-j N] [--quiet] FILE...\n"
-    "                                  add R G B to many files, on every core (-j: threads)\n"
-    "  velmora-cli --help | --version\n"
-    "R, G and B are -256..256, PEN is 1..16; each channel is clamped to 0..255 after every\n"
-    "addition. OUT may be IN; a failed save leaves any old OUT as it was. IN or OUT \"-\" is\n"
-    "standard input or output.\n";
 
 const char kVersion[] = "Velmora " VELMORA_VERSION_TEXT;
 
@@ -63,14 +47,14 @@ bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, System
     std::vector<uint8_t> chunk(size_t{1} << 20);
     size_t n = 0;
     while ((n = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
-        // The same ceiling as a file: the core's blocks hold at most 2 GiB.
-        if (n > size_t{INT32_MAX} - data.size()) {
-            return Tell(error, BmpError::kTooLarge);
+        // The same ceiling as a file.
+        if (n > kMaxBmpInput - data.size()) {
+            return StoreReason(error, BmpError::kTooLarge);
         }
         data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
     }
     if (std::ferror(stdin)) {
-        return Tell(error, BmpError::kCannotOpen);
+        return StoreReason(error, BmpError::kCannotOpen);
     }
     return DecodeBmp(image, data.data(), data.size(), error);
 }
@@ -89,7 +73,7 @@ bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
     const bool ok =
         std::fwrite(file.block, 1, length, stdout) == length && std::fflush(stdout) == 0;
     ReleaseBmpBuffer(file);
-    return ok || Tell(error, BmpError::kCannotWrite);
+    return ok || StoreReason(error, BmpError::kCannotWrite);
 }
 
 struct Point {
@@ -98,45 +82,6 @@ struct Point {
 };
 
 }  // namespace
-
-// Whole-string decimal integer in [lo, hi]; anything else, blanks included, is refused.
-bool ParseInt(const char* text, int64_t lo, int64_t hi, int32_t* value) {
-    if (text == nullptr || *text == '\0' || std::strchr(" \t\n\v\f\r", *text) != nullptr) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long long v = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi) {
-        return false;
-    }
-    *value = static_cast<int32_t>(v);
-    return true;
-}
-
-Complaint CheckInt(const char* name, const char* text, int32_t lo, int32_t hi, int32_t* value) {
-    if (ParseInt(text, lo, hi, value)) {
-        return {};
-    }
-    return std::string(name) + " must be " + std::to_string(lo) + ".." + std::to_string(hi) +
-           ", not " + (*text == '\0' ? "an empty argument" : text);
-}
-
-Complaint CheckOffsets(const char* const* args, AdjustSettings* settings) {
-    Complaint complaint = CheckInt("R", args[0], -256, 256, &settings->red);
-    if (complaint.empty()) {
-        complaint = CheckInt("G", args[1], -256, 256, &settings->green);
-    }
-    if (complaint.empty()) {
-        complaint = CheckInt("B", args[2], -256, 256, &settings->blue);
-    }
-    return complaint;
-}
-
-int WrongArguments(const Complaint& complaint, std::FILE* err) {
-    std::fprintf(err, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", complaint.c_str());
-    return kExitUsage;
-}
 
 namespace {
 
@@ -150,30 +95,6 @@ bool ParsePoint(const char* text, Point* point) {
            ParseInt(comma + 1, INT32_MIN, INT32_MAX, &point->y);
 }
 
-// The arguments each command takes after its name, as the usage spells them; a command is
-// known by its name and judged by its count before anything else.
-Complaint CheckCount(const std::string& command, int argc) {
-    static const struct {
-        const char* name;
-        const char* args;
-        int minArgc;
-        int maxArgc;
-    } kCommands[] = {
-        {"info", "IN.bmp", 3, 3},
-        {"add", "IN.bmp OUT.bmp R G B", 7, 7},
-        {"stamp", "IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]", 9, INT32_MAX},
-        {"copy", "IN.bmp", 3, 3},
-        {"paste", "OUT.bmp", 3, 3},
-    };
-    for (const auto& c : kCommands) {
-        if (command == c.name) {
-            return argc >= c.minArgc && argc <= c.maxArgc ? Complaint()
-                                                          : command + " takes " + c.args;
-        }
-    }
-    return command + " is not a command";
-}
-
 bool Load(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
@@ -184,14 +105,14 @@ bool Load(const char* path, std::FILE* err) {
     return false;
 }
 
-int Save(const char* path, std::FILE* err) {
+bool Save(const char* path, std::FILE* err) {
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
     if (SaveBmpOrStdout(g_image, path, &why, &reason)) {
-        return kExitOk;
+        return true;
     }
     std::fprintf(err, "velmora-cli: cannot save %s: %s\n", path, DescribeBmpFailure(why, reason));
-    return kExitFileError;
+    return false;
 }
 
 // A file's size is read from its header alone, so that pictures too large for an image are
@@ -218,7 +139,7 @@ int Info(const char* path, std::FILE* out, std::FILE* err) {
 int AddStreamed(const char* in, const char* out, const AdjustSettings& settings, std::FILE* err) {
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (AddToBmpFile(in, out, settings, &why, &reason)) {
+    if (StreamBmpFile(in, out, PixelSpanEdit{AddToPackedSpan, &settings}, &why, &reason)) {
         return kExitOk;
     }
     const bool saving = why == BmpError::kCannotWrite;
@@ -246,7 +167,7 @@ int RunClipboardCommand(const std::string& command, const char* path, std::FILE*
         std::fputs("velmora-cli: the clipboard holds no 24- or 32-bit bitmap\n", err);
         return kExitFileError;
     }
-    return Save(path, err);
+    return Save(path, err) ? kExitOk : kExitFileError;
 #else
     (void)command;
     (void)path;
@@ -263,37 +184,45 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h") {
-        std::fputs(kUsage, out);
+        PrintUsage(out);
         return kExitOk;
     }
     if (command == "--version") {
         std::fprintf(out, "%s\n", kVersion);
         return kExitOk;
     }
+    const CommandSyntax* syntax = FindCommand(command);
+    if (syntax == nullptr) {
+        return WrongArguments(command + " is not a command", err);
+    }
     if (command == "add-all") {
         return RunAddAll(argc, argv, out, err);
     }
-    Complaint complaint = CheckCount(command, argc);
+    Complaint complaint = CheckCount(*syntax, argc);
     if (!complaint.empty()) {
         return WrongArguments(complaint, err);
     }
+    // The words after the command's name, in the order its row gives them.
+    const char* const* words = argv + 2;
+    const char* in = words[0];
     if (command == "info") {
-        return Info(argv[2], out, err);
+        return Info(in, out, err);
     }
     if (command == "copy" || command == "paste") {
-        return RunClipboardCommand(command, argv[2], err);
+        return RunClipboardCommand(command, in, err);
     }
+    const char* outPath = words[1];
     AdjustSettings settings{0, 0, 0, 1};
-    complaint = CheckOffsets(argv + 4, &settings);
+    complaint = CheckOffsets(words + 2, &settings);
     if (complaint.empty() && command == "stamp") {
-        complaint = CheckInt("PEN", argv[7], 1, 16, &settings.penSize);
+        complaint = CheckInt("PEN", words[5], kMinPenSize, kMaxPenSize, &settings.penSize);
     }
     // Every point is checked before anything is loaded, so bad arguments write nothing.
     std::vector<Point> points;
-    for (int i = 8; i < argc && complaint.empty(); ++i) {
+    for (int i = 6; i < argc - 2 && complaint.empty(); ++i) {
         points.emplace_back();
-        if (!ParsePoint(argv[i], &points.back())) {
-            complaint = std::string(argv[i]) + " is not a point X,Y";
+        if (!ParsePoint(words[i], &points.back())) {
+            complaint = std::string(words[i]) + " is not a point X,Y";
         }
     }
     if (!complaint.empty()) {
@@ -301,10 +230,10 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
     // A file's rows stream through a small buffer; a pipe is taken whole before anything is
     // written, and a pipe out gets the whole file at once, so both go through the image.
-    if (command == "add" && !IsStdio(argv[2]) && !IsStdio(argv[3])) {
-        return AddStreamed(argv[2], argv[3], settings, err);
+    if (command == "add" && !IsStdio(in) && !IsStdio(outPath)) {
+        return AddStreamed(in, outPath, settings, err);
     }
-    if (!Load(argv[2], err)) {
+    if (!Load(in, err)) {
         return kExitFileError;
     }
     if (command == "add") {
@@ -313,5 +242,5 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     for (const Point& p : points) {
         StampPen(g_image, settings, p.x, p.y);
     }
-    return Save(argv[3], err);
+    return Save(outPath, err) ? kExitOk : kExitFileError;
 }

@@ -5,10 +5,9 @@
 
 #include "image/bmp_file_internal.h"
 #include "image/byte_order.h"
-#include "image/pixel_addition.h"
 #include "image/platform.h"
 #include "image/simd.h"
-#include "image/tell.h"
+#include "image/store_reason.h"
 
 namespace {
 
@@ -60,10 +59,6 @@ inline __m128i NarrowFour(__m128i v) {
 #endif
 
 }  // namespace
-
-bool HasVectorBmpRows() {
-    return VELMORA_SSE2 != 0;
-}
 
 void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
     for (int32_t x = 0; x < width; ++x, file += 3, pixels += kBytesPerPixel) {
@@ -154,7 +149,7 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason) {
 bool CheckBmpHeader(const uint8_t* head, size_t headLength, uint64_t length, BmpLayout* layout,
                     BmpError* error) {
     if (head == nullptr || headLength < kMinReadableLength) {
-        return Tell(error, BmpError::kNotBmp24);
+        return StoreReason(error, BmpError::kNotBmp24);
     }
     const uint32_t offset = ReadLe32(head + 10);  // offset 10: where the first pixel row begins
     const int32_t width = static_cast<int32_t>(ReadLe32(head + 18));   // offset 18: width
@@ -162,34 +157,33 @@ bool CheckBmpHeader(const uint8_t* head, size_t headLength, uint64_t length, Bmp
     const uint16_t bitsPerPixel = ReadLe16(head + 28);                 // offset 28: bit depth
     // Magic, file size, header size, planes, compression and colour counts are not consulted.
     if (bitsPerPixel != 24) {
-        return Tell(error, BmpError::kNotBmp24);
+        return StoreReason(error, BmpError::kNotBmp24);
     }
     if (width < 1 || height < 1) {
-        return Tell(error, BmpError::kBadSize);
+        return StoreReason(error, BmpError::kBadSize);
     }
     const uint64_t stride = static_cast<uint64_t>(RowStride(width));
     // Divide rather than multiply: stride x height can exceed 64 bits for hostile headers.
     if (offset > length || stride > (length - offset) / static_cast<uint64_t>(height)) {
-        return Tell(error, BmpError::kTruncated);
+        return StoreReason(error, BmpError::kTruncated);
     }
     *layout = BmpLayout{offset, stride, width, height};
-    return Tell(error, BmpError::kNone, true);
+    return StoreReason(error, BmpError::kNone, true);
 }
 
 namespace {
 
 // Checks the file's bytes and rebuilds the image from them, or leaves it as it was. Rows go
 // over in bands; when the bytes are a block of the core's own (ownBlock), each band's bytes are
-// handed back as soon as it is done, so the image block, whose pages are first touched here, can
-// be built from them: a large load then needs little more memory than its image.
-bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* error,
-            uint8_t* ownBlock) {
+// handed back to the system as soon as it is done, so the image block, whose pages are first
+// touched here, can be built from them: a large load then needs little more memory than its image.
+bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* error, bool ownBlock) {
     BmpLayout rows;
     if (!CheckBmpHeader(data, length, length, &rows, error)) {
         return false;
     }
     if (!image.Create(rows.width, rows.height)) {
-        return Tell(error, BmpError::kTooLarge);
+        return StoreReason(error, BmpError::kTooLarge);
     }
     const uint64_t bandRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / rows.stride);
     const uint8_t* row = data + rows.offset;
@@ -199,22 +193,22 @@ bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* err
         for (int32_t r = begin; r < end; ++r, row += rows.stride) {
             DecodeBmpRow(row, image.RowPixels(rows.height - 1 - r), rows.width);  // bottom first
         }
-        if (ownBlock != nullptr) {
-            PlatformDiscard(ownBlock, static_cast<size_t>(row - ownBlock));
+        if (ownBlock) {
+            PlatformDiscard(const_cast<uint8_t*>(data), static_cast<size_t>(row - data));
         }
         begin = end;
     }
-    return Tell(error, BmpError::kNone, true);
+    return StoreReason(error, BmpError::kNone, true);
 }
 
 // Rows go through in blocks of this size: few calls to the system, and a block stays in the
 // processor's cache from its read through the addition to its write.
-constexpr size_t kAddBlockBytes = size_t{1} << 20;
+constexpr size_t kStreamBlockBytes = size_t{1} << 20;
 
 }  // namespace
 
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
-    return Decode(image, data, length, error, nullptr);
+    return Decode(image, data, length, error, false);
 }
 
 void ReleaseBmpBuffer(BmpBuffer& buffer) {
@@ -227,18 +221,18 @@ namespace {
 // The whole file into the buffer, *length bytes, with LoadBmp's errors and reasons.
 bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
                  SystemReason* reason) {
-    Tell(reason, SystemReason::kNone);
+    StoreReason(reason, SystemReason::kNone);
     if (path == nullptr) {
-        return Tell(error, BmpError::kCannotOpen);
+        return StoreReason(error, BmpError::kCannotOpen);
     }
     FileFailure failure;
-    if (!PlatformReadWholeFile(path, INT32_MAX, &buffer.block, &buffer.capacity, length,
+    if (!PlatformReadWholeFile(path, kMaxBmpInput, &buffer.block, &buffer.capacity, length,
                                &failure)) {
-        Tell(reason, failure.reason);
-        return Tell(error, failure.error == FileError::kTooLarge ? BmpError::kTooLarge
-                                                                 : BmpError::kCannotOpen);
+        StoreReason(reason, failure.reason);
+        return StoreReason(error, failure.error == FileError::kTooLarge ? BmpError::kTooLarge
+                                                                        : BmpError::kCannotOpen);
     }
-    return Tell(error, BmpError::kNone, true);
+    return StoreReason(error, BmpError::kNone, true);
 }
 
 }  // namespace
@@ -248,7 +242,7 @@ bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason*
     size_t length = 0;
     // The buffer is the load's own, so it is given back band by band as it is decoded.
     const bool ok = ReadBmpFile(path, buffer, &length, error, reason) &&
-                    Decode(image, buffer.block, length, error, buffer.block);
+                    Decode(image, buffer.block, length, error, true);
     ReleaseBmpBuffer(buffer);
     return ok;
 }
@@ -258,26 +252,15 @@ namespace {
 // What a failed step of a streamed file tells the caller: the core's verdict and the system's
 // reason.
 bool Refuse(BmpError* error, SystemReason* reason, BmpError why, const FileFailure& failure) {
-    Tell(reason, failure.reason);
-    return Tell(error, why);
-}
-
-// Makes sure the buffer holds at least size bytes; its old bytes do not matter.
-bool Reserve(BmpBuffer& buffer, size_t size) {
-    if (buffer.block != nullptr && buffer.capacity >= size) {
-        return true;
-    }
-    ReleaseBmpBuffer(buffer);
-    buffer.block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
-    buffer.capacity = buffer.block == nullptr ? 0 : size;
-    return buffer.block != nullptr;
+    StoreReason(reason, failure.reason);
+    return StoreReason(error, why);
 }
 
 // Opens the file and checks its header against its length; on success the file stays open for
 // its rows.
 bool OpenBmpRows(const char* path, InputFile* in, BmpLayout* layout, BmpError* error,
                  SystemReason* reason) {
-    Tell(reason, SystemReason::kNone);
+    StoreReason(reason, SystemReason::kNone);
     FileFailure failure;
     if (path == nullptr || !PlatformOpenInput(path, in, &failure)) {
         return Refuse(error, reason, BmpError::kCannotOpen, failure);
@@ -296,12 +279,12 @@ bool OpenBmpRows(const char* path, InputFile* in, BmpLayout* layout, BmpError* e
 }
 
 // The rows of the checked file, from its pixel data offset on, through the buffer into the
-// staged file: each block read, added and written in turn. Rows no longer than a block go
+// staged file: each block read, edited and written in turn. Rows no longer than a block go
 // whole rows at a time; a longer row goes in pieces of a whole number of pixels. Each row's
-// pixels take the offsets and its fill bytes become 0, as EncodeBmp writes them.
-bool AddRowsThrough(const InputFile& in, const BmpLayout& rows, const AdjustSettings& settings,
-                    BmpBuffer& buffer, size_t blockBytes, StagedFile* staged, BmpError* error,
-                    SystemReason* reason) {
+// pixels are edited and its fill bytes become 0, as EncodeBmp writes them.
+bool EditRowsThrough(const InputFile& in, const BmpLayout& rows, const PixelSpanEdit& edit,
+                     BmpBuffer& buffer, size_t blockBytes, StagedFile* staged, BmpError* error,
+                     SystemReason* reason) {
     const uint64_t total = rows.stride * static_cast<uint64_t>(rows.height);  // fits: checked
     const uint64_t pixelBytes = uint64_t(rows.width) * 3;
     const uint64_t rowsPerBlock = blockBytes / rows.stride;
@@ -317,7 +300,7 @@ bool AddRowsThrough(const InputFile& in, const BmpLayout& rows, const AdjustSett
             return Refuse(error, reason, BmpError::kCannotOpen, failure);
         }
         if (got < length) {  // the file shrank since its length was taken
-            return Tell(error, BmpError::kTruncated);
+            return StoreReason(error, BmpError::kTruncated);
         }
         for (size_t at = 0; at < length;) {
             const uint64_t inRow = (column + at) % rows.stride;
@@ -327,7 +310,7 @@ bool AddRowsThrough(const InputFile& in, const BmpLayout& rows, const AdjustSett
             const uint64_t pixelEnd = std::min<uint64_t>(inRow + span, pixelBytes);
             const size_t pixels =
                 static_cast<size_t>(inRow < pixelEnd ? (pixelEnd - inRow) / 3 : 0);
-            AddToPackedPixels(buffer.block + at, pixels, settings);
+            edit.edit(buffer.block + at, pixels, edit.context);
             std::memset(buffer.block + at + pixels * 3, 0, span - pixels * 3);
             at += span;
         }
@@ -352,13 +335,13 @@ bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error, SystemR
 
 namespace {
 
-bool StageAddedBmpInBlocks(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                           BmpBuffer& buffer, size_t blockBytes, StagedFile* staged,
-                           BmpError* error, SystemReason* reason) {
+bool StageStreamedBmpInBlocks(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                              BmpBuffer& buffer, size_t blockBytes, StagedFile* staged,
+                              BmpError* error, SystemReason* reason) {
     BmpLayout rows;
     InputFile in;
     if (outPath == nullptr) {
-        return Tell(error, BmpError::kCannotWrite);
+        return StoreReason(error, BmpError::kCannotWrite);
     }
     if (!OpenBmpRows(inPath, &in, &rows, error, reason)) {
         return false;
@@ -372,13 +355,13 @@ bool StageAddedBmpInBlocks(const char* inPath, const char* outPath, const Adjust
     WriteSavedHeader(header, rows.width, rows.height, kWrittenHeaderSize + rowBytes);
     FileFailure failure;
     bool ok = false;
-    if (!Reserve(buffer, blockSize)) {
-        Tell(error, BmpError::kTooLarge);
+    if (!PlatformReserve(&buffer.block, &buffer.capacity, blockSize)) {
+        StoreReason(error, BmpError::kTooLarge);
     } else if (!PlatformBeginStaged(outPath, staged, &failure) ||
                !PlatformWriteStaged(staged, header, kWrittenHeaderSize, &failure)) {
         Refuse(error, reason, BmpError::kCannotWrite, failure);
     } else {
-        ok = AddRowsThrough(in, rows, settings, buffer, blockSize, staged, error, reason);
+        ok = EditRowsThrough(in, rows, edit, buffer, blockSize, staged, error, reason);
     }
     PlatformCloseInput(&in);
     if (!ok) {
@@ -389,18 +372,19 @@ bool StageAddedBmpInBlocks(const char* inPath, const char* outPath, const Adjust
 
 }  // namespace
 
-bool StageAddedBmp(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                   BmpBuffer& buffer, StagedFile* staged, BmpError* error, SystemReason* reason) {
-    return StageAddedBmpInBlocks(inPath, outPath, settings, buffer, kAddBlockBytes, staged, error,
-                                 reason);
+bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                      BmpBuffer& buffer, StagedFile* staged, BmpError* error,
+                      SystemReason* reason) {
+    return StageStreamedBmpInBlocks(inPath, outPath, edit, buffer, kStreamBlockBytes, staged, error,
+                                    reason);
 }
 
-bool AddToBmpFileInBlocks(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                          size_t blockBytes, BmpError* error, SystemReason* reason) {
+bool StreamBmpFileInBlocks(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                           size_t blockBytes, BmpError* error, SystemReason* reason) {
     BmpBuffer buffer;
     StagedFile staged;
-    const bool ready = StageAddedBmpInBlocks(inPath, outPath, settings, buffer, blockBytes, &staged,
-                                             error, reason);
+    const bool ready =
+        StageStreamedBmpInBlocks(inPath, outPath, edit, buffer, blockBytes, &staged, error, reason);
     ReleaseBmpBuffer(buffer);
     if (!ready) {
         return false;
@@ -411,9 +395,9 @@ bool AddToBmpFileInBlocks(const char* inPath, const char* outPath, const AdjustS
            Refuse(error, reason, BmpError::kCannotWrite, committed);
 }
 
-bool AddToBmpFile(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                  BmpError* error, SystemReason* reason) {
-    return AddToBmpFileInBlocks(inPath, outPath, settings, kAddBlockBytes, error, reason);
+bool StreamBmpFile(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                   BmpError* error, SystemReason* reason) {
+    return StreamBmpFileInBlocks(inPath, outPath, edit, kStreamBlockBytes, error, reason);
 }
 
 bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length, BmpError* error) {
@@ -422,37 +406,28 @@ bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length, BmpEr
     const int64_t stride = RowStride(width);
     // The image block is at most 2 GiB at 4 bytes a pixel, so its 3-byte rows always fit here;
     // the test still guards the 32-bit file size field.
-    const int64_t fileSize = int64_t{kWrittenHeaderSize} + stride * (height < 0 ? 0 : height);
+    const int64_t fileSize = int64_t{kWrittenHeaderSize} + stride * height;
     if (fileSize > INT32_MAX) {
-        return Tell(error, BmpError::kTooLarge);
+        return StoreReason(error, BmpError::kTooLarge);
     }
     const size_t size = static_cast<size_t>(fileSize);
-    if (buffer.block == nullptr || size > buffer.capacity) {
-        ReleaseBmpBuffer(buffer);
-        buffer.block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
-        if (buffer.block == nullptr) {
-            return Tell(error, BmpError::kTooLarge);
-        }
-        buffer.capacity = size;
+    if (!PlatformReserve(&buffer.block, &buffer.capacity, size)) {
+        return StoreReason(error, BmpError::kTooLarge);
     }
-    // A buffer that held another file has its bytes still in it: each row's fill bytes are
-    // written too, or the output would vary with what came before.
     uint8_t* file = buffer.block;
     WriteSavedHeader(file, width, height, fileSize);
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
     uint8_t* row = file + kWrittenHeaderSize;
     for (int32_t r = 0; r < height; ++r, row += stride) {
-        EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);
-        std::memset(row + rowBytes, 0, static_cast<size_t>(stride) - rowBytes);
+        EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);  // the fill keeps its zeros
     }
     *length = size;
-    return Tell(error, BmpError::kNone, true);
+    return StoreReason(error, BmpError::kNone, true);
 }
 
 bool SaveBmp(const PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
-    Tell(reason, SystemReason::kNone);
+    StoreReason(reason, SystemReason::kNone);
     if (path == nullptr) {
-        return Tell(error, BmpError::kCannotWrite);
+        return StoreReason(error, BmpError::kCannotWrite);
     }
     BmpBuffer buffer;
     size_t length = 0;
@@ -462,6 +437,6 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error, SystemR
     FileFailure failure;
     const bool ok = PlatformWriteWholeFile(path, buffer.block, length, &failure);
     ReleaseBmpBuffer(buffer);
-    Tell(reason, failure.reason);
-    return Tell(error, ok ? BmpError::kNone : BmpError::kCannotWrite, ok);
+    StoreReason(reason, failure.reason);
+    return StoreReason(error, ok ? BmpError::kNone : BmpError::kCannotWrite, ok);
 }

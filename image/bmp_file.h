@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "image/platform.h"
 #include "image/system_reason.h"
@@ -14,6 +13,9 @@
 inline int64_t RowStride(int32_t width) {
     return width < 1 ? 0 : ((int64_t{width} * 3 + 3) / 4) * 4;
 }
+
+// The longest file the core reads whole: its blocks hold at most 2 GiB.
+constexpr size_t kMaxBmpInput = INT32_MAX;
 
 // Why a load or save was refused, for callers that tell the user.
 enum class BmpError {
@@ -63,17 +65,25 @@ bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error = nullpt
 // Decodes a whole BMP file held in memory.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
 
-// The file at inPath with the offsets added, written to outPath byte for byte as LoadBmp,
-// AddToWholeImage and SaveBmp would write it, but streamed: the rows go through a buffer of about
-// a MiB, whatever the picture's size, and any size the header can give is taken. The file is
-// judged by its header before anything is written; a file that fails leaves outPath as it was.
-// Errors are LoadBmp's for the input and kCannotWrite for the output.
-bool AddToBmpFile(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                  BmpError* error = nullptr, SystemReason* reason = nullptr);
+// What a streamed rewrite does to the pixels: count pixels of three bytes each (blue, green,
+// red) at bytes, changed in place; context is the caller's own. The codec calls it with spans of
+// whole pixels, never with fill bytes.
+struct PixelSpanEdit {
+    void (*edit)(uint8_t* bytes, size_t count, const void* context);
+    const void* context;
+};
+
+// The file at inPath with its pixels edited, written to outPath byte for byte as LoadBmp, the
+// same edit on the image and SaveBmp would write it, but streamed: the rows go through a buffer
+// of about a MiB, whatever the picture's size, and any size the header can give is taken. The
+// file is judged by its header before anything is written; a file that fails leaves outPath as
+// it was. Errors are LoadBmp's for the input and kCannotWrite for the output.
+bool StreamBmpFile(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                   BmpError* error = nullptr, SystemReason* reason = nullptr);
 // The same up to the commit, for a batch that commits files in groups: on success *staged waits
 // for PlatformCommitStaged, and the buffer is kept for the next file.
-bool StageAddedBmp(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                   BmpBuffer& buffer, StagedFile* staged, BmpError* error, SystemReason* reason);
+bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                      BmpBuffer& buffer, StagedFile* staged, BmpError* error, SystemReason* reason);
 
 // Writes the image as a 24-bit bottom-up BMP with a 54-byte header. The old file at the path,
 // if any, survives every failure untouched. *reason as for LoadBmp.
@@ -81,6 +91,7 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error = nullpt
              SystemReason* reason = nullptr);
 
 // Builds in the buffer the whole file SaveBmp writes, *length bytes, for writers other than a
-// plain save (standard output, a batch's grouped saves).
+// plain save (standard output). The buffer must be new (empty): the fill bytes at the rows' ends
+// are left as the new block has them, zero.
 bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length,
                BmpError* error = nullptr);

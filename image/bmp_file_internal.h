@@ -8,9 +8,6 @@
 
 #include "image/bmp_file.h"
 
-// True when this build converts rows with vector instructions.
-bool HasVectorBmpRows();
-
 // One file row of width 3-byte pixels (blue, green, red) into width 4-byte pixels whose fourth
 // byte becomes 0. Reads exactly 3 x width bytes and writes exactly 4 x width.
 void DecodeBmpRow(const uint8_t* file, uint8_t* pixels, int32_t width);
@@ -21,8 +18,8 @@ void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width);
 void EncodeBmpRow(const uint8_t* pixels, uint8_t* file, int32_t width);
 void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width);
 
-// AddToBmpFile with blocks of blockBytes (at least 3) in place of its own, so that the tests
+// StreamBmpFile with blocks of blockBytes (at least 3) in place of its own, so that the tests
 // can split rows across blocks with small files.
-bool AddToBmpFileInBlocks(const char* inPath, const char* outPath, const AdjustSettings& settings,
-                          size_t blockBytes, BmpError* error = nullptr,
-                          SystemReason* reason = nullptr);
+bool StreamBmpFileInBlocks(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+                           size_t blockBytes, BmpError* error = nullptr,
+                           SystemReason* reason = nullptr);

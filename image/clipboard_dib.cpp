@@ -6,7 +6,7 @@
 #include "image/bmp_file_internal.h"
 #include "image/byte_order.h"
 #include "image/platform_clipboard.h"
-#include "image/tell.h"
+#include "image/store_reason.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
 }
 
 bool CopyToClipboard(const PixelImage& image, bool* published) {
-    Tell(published, false);
+    StoreReason(published, false);
     // The block is finished before the clipboard is opened, so it is held open only briefly.
     const size_t size = DibBlockSize(image);
     ClipboardBlock block = PlatformAllocMovable(size);
@@ -117,7 +117,7 @@ bool CopyToClipboard(const PixelImage& image, bool* published) {
     if (!taken) {
         PlatformFreeMovable(block);
     }
-    Tell(published, taken);
+    StoreReason(published, taken);
     return true;
 }
 

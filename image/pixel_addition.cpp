@@ -40,7 +40,7 @@ uint8_t AddSaturated(uint8_t value, SplitOffset offset) {
     return ClampChannel(int64_t{value} + offset.add - offset.subtract);
 }
 
-// The plain road looks every channel value up in a table of its 256 results: without vector
+// The plain way looks every channel value up in a table of its 256 results: without vector
 // instructions that beats clamping each sum by a factor of two or more, and building the tables
 // costs less than a single 16 x 16 stamp.
 struct ChannelTables {
@@ -140,10 +140,6 @@ size_t PixelCount(const PixelImage& image) {
 
 }  // namespace
 
-bool HasVectorAddition() {
-    return VELMORA_SSE2 != 0;
-}
-
 void AddToWholeImagePlain(PixelImage& image, const AdjustSettings& settings) {
     const size_t count = PixelCount(image);
     if (count == 0 || AllZero(settings)) {
@@ -152,6 +148,10 @@ void AddToWholeImagePlain(PixelImage& image, const AdjustSettings& settings) {
     ChannelTables tables;
     FillTables(MakeOffsets(settings), &tables);
     AddToRunPlain(image.RowPixels(0), count, tables);
+}
+
+void AddToPackedSpan(uint8_t* bytes, size_t count, const void* settings) {
+    AddToPackedPixels(bytes, count, *static_cast<const AdjustSettings*>(settings));
 }
 
 void AddToPackedPixels(uint8_t* bytes, size_t count, const AdjustSettings& settings) {

@@ -42,7 +42,7 @@ class PixelImage {
     const uint8_t* GetHeader() const { return header; }
     const uint8_t* GetPixels() const { return pixels; }
     // Row-wise access for the codecs and bulk operations: first byte of row y. Callers keep y in
-    // range; the per-pixel accessors below are the bounds-tested road.
+    // range; the per-pixel accessors below are the bounds-tested way.
     uint8_t* RowPixels(int32_t y) {
         return pixels + static_cast<size_t>(y) * static_cast<size_t>(width) * kBytesPerPixel;
     }

@@ -1,7 +1,8 @@
-// The one seam between the image core and the operating system. Windows builds implement it
-// with the process heap and the Win32 file calls (platform_win32.cpp); every other build uses
-// the C library and POSIX (platform_memory_posix.cpp and platform_posix.cpp). Nothing else in
-// image/ includes a system header.
+// The seam between the image core and the operating system for memory and files. Windows builds
+// implement it with the process heap and the Win32 file calls (platform_win32.cpp); every other
+// build uses the C library and POSIX (platform_memory_posix.cpp and platform_posix.cpp). The
+// clipboard has a seam of its own (platform_clipboard.h). Apart from the files behind these two,
+// nothing in image/ includes a system header.
 #pragma once
 
 #include <cstddef>
@@ -20,11 +21,20 @@ void PlatformFree(void* block);
 // arbitrary. Platforms without the means ignore it.
 void PlatformDiscard(void* block, size_t length);
 
+// Where the file name begins in a path: after the last separator, and on Windows after a drive's
+// colon too. Windows paths are in the ANSI code page, where the second byte of a double-byte
+// character may be 0x5C, the backslash, so they are stepped a whole character at a time.
+size_t PlatformNameStart(const std::string& path);
+
+// The path's folder with its separator, or nothing for a bare name.
+inline std::string FolderOf(const std::string& path) {
+    return path.substr(0, PlatformNameStart(path));
+}
+
 enum class FileError {
     kNone,
-    kCannotOpen,  // missing, no access, or held open by another program
-    kTooLarge,    // longer than the core accepts, or no memory for the buffer
-    kReadFailed,
+    kCannotOpen,   // missing, no access, or held open by another program
+    kTooLarge,     // longer than the core accepts, or no memory for the buffer
     kCannotWrite,  // folder missing or read-only, target locked, disk full
 };
 
@@ -32,6 +42,19 @@ struct FileFailure {
     FileError error = FileError::kNone;
     SystemReason reason = SystemReason::kNone;
 };
+
+// Makes *block, from PlatformAllocZeroed or null, hold at least size bytes: kept while it does,
+// otherwise freed and replaced by a new zero-filled one of that size (*capacity follows). False,
+// with the block null, when the system refuses.
+inline bool PlatformReserve(uint8_t** block, size_t* capacity, size_t size) {
+    if (*block != nullptr && *capacity >= size) {
+        return true;
+    }
+    PlatformFree(*block);
+    *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
+    *capacity = *block == nullptr ? 0 : size;
+    return *block != nullptr;
+}
 
 // Reads the whole file into a block from PlatformAllocZeroed that may serve many reads:
 // *block (null at first) is used while the file fits its *capacity bytes and is otherwise

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "image/platform.h"
-#include "image/tell.h"
+#include "image/store_reason.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ SystemReason ReasonOf(int code, bool creating) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating = false) {
-    return Tell(failure, FileFailure{error, ReasonOf(code, creating)});
+    return StoreReason(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
 // Linux moves at most this much in one read or write call; asking for more only splits it.
@@ -61,13 +61,6 @@ bool WriteAll(int fd, const uint8_t* data, size_t length) {
         length -= static_cast<size_t>(n);
     }
     return true;
-}
-
-// The target's folder with its slash, or nothing for a bare name. New files go there, so the
-// final move is a rename on one file system and never a copy.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // A name of a few characters in the folder: the target's own name may already be as long as the
@@ -133,6 +126,12 @@ bool NameUnnamed(int fd, StagedFile& f, bool* placed) {
 
 }  // namespace
 
+// New files go in the target's folder, so that the final move is a rename on one file system.
+size_t PlatformNameStart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
 bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
     // Non-blocking, so a named pipe is refused below instead of waiting for a writer for ever.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -162,7 +161,7 @@ bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t le
             continue;
         }
         if (n < 0) {
-            return Refuse(failure, FileError::kReadFailed, errno);
+            return Refuse(failure, FileError::kCannotOpen, errno);
         }
         if (n == 0) {
             break;
@@ -191,11 +190,7 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, 
         return Refuse(failure, FileError::kTooLarge);
     }
     const size_t size = static_cast<size_t>(file.length);
-    if (*block == nullptr || size > *capacity) {
-        PlatformFree(*block);
-        *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
-        *capacity = *block == nullptr ? 0 : size;
-    }
+    PlatformReserve(block, capacity, size);
     if (*block == nullptr) {
         PlatformCloseInput(&file);
         return Refuse(failure, FileError::kTooLarge);
@@ -326,26 +321,4 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
-}
-
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
-    StagedFile staged;
-    if (!PlatformBeginStaged(path, &staged, failure)) {
-        return false;
-    }
-    // The file goes out in slices, each slice's bytes given back as soon as it is in the page
-    // cache, so the cache can take those pages for the next slices rather than fresh ones.
-    const size_t slice = size_t{8} << 20;
-    for (size_t done = 0; done < length;) {
-        const size_t n = length - done < slice ? length - done : slice;
-        if (!PlatformWriteStaged(&staged, data + done, n, failure)) {
-            PlatformAbandonStaged(&staged);
-            return false;
-        }
-        done += n;
-        PlatformDiscard(data, done);
-    }
-    FileFailure committed;
-    PlatformCommitStaged(&staged, 1, &committed);
-    return Tell(failure, committed, committed.error == FileError::kNone);
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/platform.h"
-#include "image/tell.h"
+#include "image/store_reason.h"
 
 void* PlatformAllocZeroed(size_t size) {
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
@@ -44,7 +44,7 @@ SystemReason ReasonOf(DWORD code) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
-    return Tell(failure, FileFailure{error, ReasonOf(code)});
+    return StoreReason(failure, FileFailure{error, ReasonOf(code)});
 }
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
@@ -83,13 +83,6 @@ bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
     return *code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND;
 }
 
-// The target's folder, with its separator: everything up to the last slash, backslash or drive
-// colon, or nothing for a bare name.
-std::string FolderOf(const std::string& path) {
-    const size_t end = path.find_last_of("\\/:");
-    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
-}
-
 // A new file with a name of seven characters in the target's folder. The target's own name may
 // already reach the path length limit, so nothing is added to it; a taken name moves on to the
 // next number.
@@ -115,6 +108,16 @@ HANDLE CreateTempBeside(const char* path, std::string* temp) {
 
 }  // namespace
 
+size_t PlatformNameStart(const std::string& path) {
+    size_t start = 0;
+    for (const char* p = path.c_str(); *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\' || *p == '/' || *p == ':') {
+            start = static_cast<size_t>(p - path.c_str()) + 1;
+        }
+    }
+    return start;
+}
+
 bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
                            size_t* length, FileFailure* failure) {
     HANDLE file =
@@ -134,11 +137,7 @@ bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, 
         return Refuse(failure, FileError::kTooLarge);
     }
     const size_t size = static_cast<size_t>(size64);
-    if (*block == nullptr || size > *capacity) {
-        PlatformFree(*block);
-        *block = static_cast<uint8_t*>(PlatformAllocZeroed(size));
-        *capacity = *block == nullptr ? 0 : size;
-    }
+    PlatformReserve(block, capacity, size);
     uint8_t* buffer = *block;
     if (buffer == nullptr) {
         CloseHandle(file);
@@ -191,7 +190,7 @@ bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t le
             if (GetLastError() == ERROR_HANDLE_EOF) {
                 break;
             }
-            return Refuse(failure, FileError::kReadFailed, GetLastError());
+            return Refuse(failure, FileError::kCannotOpen, GetLastError());
         }
         if (n == 0) {
             break;
@@ -273,18 +272,4 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
-}
-
-bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
-    StagedFile staged;
-    if (!PlatformBeginStaged(path, &staged, failure)) {
-        return false;
-    }
-    if (!PlatformWriteStaged(&staged, data, length, failure)) {
-        PlatformAbandonStaged(&staged);
-        return false;
-    }
-    FileFailure committed;
-    PlatformCommitStaged(&staged, 1, &committed);
-    return Tell(failure, committed, committed.error == FileError::kNone);
 }

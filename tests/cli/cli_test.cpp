@@ -28,8 +28,10 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
     const int code = RunCli(int(argv.size()) - 1, argv.data(), out, err);
     std::fclose(out);
     std::fclose(err);
-    const Bytes o = ReadFileBytes(dir.Path("stdout")), e = ReadFileBytes(dir.Path("stderr"));
-    *text = std::string(o.begin(), o.end()) + "|" + std::string(e.begin(), e.end());
+    const Bytes said = ReadFileBytes(dir.Path("stdout"));
+    const Bytes complained = ReadFileBytes(dir.Path("stderr"));
+    *text = std::string(said.begin(), said.end()) + "|" +
+            std::string(complained.begin(), complained.end());
     for (size_t at; (at = text->find(dir.root)) != std::string::npos;)
         text->erase(at, dir.root.size() + 1);
     return code;
@@ -42,15 +44,21 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     std::string text;
     WriteFileBytes(dir.Path("in.bmp"), ReadFileBytes(VELMORA_CLI_DATA "in_3x2.bmp"));
     WriteFileBytes(dir.Path("pic.bmp"), MakeBmp(9, 6));
-    const std::pair<const char*, const char*> runs[] = {
+    const struct {
+        const char* line;
+        const char* saysFirst;  // the start of standard output, "|", then standard error
+    } runs[] = {
         {"add in.bmp out.bmp 10 -20 256", "|"},
         {"info out.bmp", "3x2\n|"},
-        {"--version", "Velmora 05\n|"},
-        {"--help", "usage:\n"},
+        {"--help",
+         "usage:\n"
+         "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
+         "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
+         "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"},
         {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"}};
-    for (auto [line, said] : runs) {
-        EXPECT_EQ(RunIn(dir, line, &text), kExitOk) << line;
-        EXPECT_EQ(text.substr(0, std::strlen(said)), said);
+    for (const auto& run : runs) {
+        EXPECT_EQ(RunIn(dir, run.line, &text), kExitOk) << run.line;
+        EXPECT_EQ(text.substr(0, std::strlen(run.saysFirst)), run.saysFirst) << run.line;
     }
     EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) ==
                 ReadFileBytes(VELMORA_CLI_DATA "in_3x2_plus_10_-20_256.bmp"));
@@ -69,16 +77,20 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
 #else
     const std::string clipboard = "no clipboard on this platform";
 #endif
-    const std::pair<const char*, std::string> cases[] = {
+    const struct {
+        const char* line;
+        std::string says;  // on standard error, after "velmora-cli: "
+    } cases[] = {
         {"", "no command given"},
         {"frob in.bmp", "frob is not a command"},
         {"info", "info takes IN.bmp"},
+        {"copy in.bmp extra", "copy takes IN.bmp"},
+        {"paste out.bmp extra", "paste takes OUT.bmp"},
         {"add in.bmp out.bmp 257 0 0", "R must be -256..256, not 257"},
         {"add in.bmp out.bmp 1 \t1 1", "G must be -256..256, not \t1"},
         {"add in.bmp out.bmp 1 1 1x", "B must be -256..256, not 1x"},
         {"stamp in.bmp out.bmp 1 1 1 17 0,0", "PEN must be 1..16, not 17"},
         {"stamp in.bmp out.bmp 1 1 1 0 0,0", "PEN must be 1..16, not 0"},
-        {"stamp in.bmp out.bmp 1 1 -257 3 0,0", "B must be -256..256, not -257"},
         {"stamp in.bmp out.bmp 1 1 1 3 0,0 1;1", "1;1 is not a point X,Y"},
         {"stamp in.bmp out.bmp 1 1 1 3 0,2147483648", "0,2147483648 is not a point X,Y"},
         {"stamp in.bmp out.bmp 1 1 1 3", "stamp takes IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]"},
@@ -87,32 +99,37 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
         {"stamp bad.bmp out.bmp 1 1 1 3 0,0",
          "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
         {"add in.bmp no/out.bmp 1 1 1", "cannot save no/out.bmp: no such folder"},
+        {"stamp in.bmp no/out.bmp 1 1 1 3 0,0", "cannot save no/out.bmp: no such folder"},
         {"info bad.bmp", "cannot load bad.bmp: not a 24 bits per pixel BMP file"},
         {"copy bad.bmp", clipboard}};
-    for (const auto& [line, said] : cases) {
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.line);
         ScratchDir dir;
         std::string text;
         ASSERT_TRUE(WriteFileBytes(dir.Path("in.bmp"), MakeBmp(3, 3)));
         ASSERT_TRUE(WriteFileBytes(dir.Path("bad.bmp"), Bytes(60, 0)));
         ASSERT_TRUE(WriteFileBytes(dir.Path("out.bmp"), MakeBmp(2, 2)));
-        const bool usage = said.find("cannot ") != 0 && said != clipboard;
-        EXPECT_EQ(RunIn(dir, line, &text), usage ? kExitUsage : kExitFileError) << line;
+        const bool usage = row.says.find("cannot ") != 0 && row.says != clipboard;
+        EXPECT_EQ(RunIn(dir, row.line, &text), usage ? kExitUsage : kExitFileError);
         EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) == MakeBmp(2, 2));
-        EXPECT_EQ(text, "|velmora-cli: " + said + (usage ? "\nTry 'velmora-cli --help'.\n" : "\n"));
+        const std::string help = usage ? "\nTry 'velmora-cli --help'.\n" : "\n";
+        EXPECT_EQ(text, "|velmora-cli: " + row.says + help);
     }
 }
 
 // add-all's outputs equal add's, in a folder and in place; falling widths expose stale bytes in
 // the reused buffer, and odd files have a byte past the rows. A bad file fails alone, and
-// refusals touch nothing. The "-" pipes run the real program in pipe_round_trip.cmake.
+// refusals touch nothing. The names end in ソ, whose second byte in code page 932 is a backslash.
+// The "-" pipes run the real program in pipe_round_trip.cmake.
 TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     ScratchDir dir;
-    std::string text, files;
-    ASSERT_TRUE(std::filesystem::create_directory(dir.Path("out")) &&
-                WriteFileBytes(dir.Path("bad.bmp"), Bytes(40, 1)) &&
-                WriteFileBytes(dir.Path("out/bad.bmp"), MakeBmp(2, 1)));
+    std::string text;
+    std::string files;
+    ASSERT_TRUE(std::filesystem::create_directory(dir.Path("out")));
+    ASSERT_TRUE(WriteFileBytes(dir.Path("bad.bmp"), Bytes(40, 1)));
+    ASSERT_TRUE(WriteFileBytes(dir.Path("out/bad.bmp"), MakeBmp(2, 1)));
     for (int i = 0; i < 6; ++i) {
-        const std::string f = "f" + std::to_string(i) + ".bmp";
+        const std::string f = "f" + std::to_string(i) + "ソ.bmp";
         Bytes bmp = MakeBmp(40 - 7 * i, 3);
         bmp.resize(bmp.size() + i % 2, 9);
         ASSERT_TRUE(WriteFileBytes(dir.Path(f), bmp));
@@ -126,23 +143,26 @@ TEST(CliTest, AddAllMatchesAddOutlivesAFailureAndRefusesBadArguments) {
     EXPECT_TRUE(ReadFileBytes(dir.Path("out/bad.bmp")) == MakeBmp(2, 1));
     EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 --in-place -j 1" + files, &text), kExitOk);
     for (int i = 0; i < 6; ++i) {
-        const std::string f = "f" + std::to_string(i) + ".bmp";
+        const std::string f = "f" + std::to_string(i) + "ソ.bmp";
         const Bytes want = ReadFileBytes(dir.Path("w" + f));
-        EXPECT_TRUE(ReadFileBytes(dir.Path(f)) == want &&
-                    ReadFileBytes(dir.Path("out/" + f)) == want)
-            << f;
+        EXPECT_TRUE(ReadFileBytes(dir.Path(f)) == want) << f;
+        EXPECT_TRUE(ReadFileBytes(dir.Path("out/" + f)) == want) << f;
     }
-    const Bytes was = ReadFileBytes(dir.Path("f0.bmp")),
-                wasOut = ReadFileBytes(dir.Path("out/f0.bmp"));
+    const Bytes was = ReadFileBytes(dir.Path("f0ソ.bmp"));
+    const Bytes wasOut = ReadFileBytes(dir.Path("out/f0ソ.bmp"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 7);
     for (const char* refused :
-         {"--to %no f0.bmp", "--to f0.bmp f0.bmp", "--to %out f0.bmp out/f0.bmp",
-          "--in-place f0.bmp -j", "--in-place -j0 f0.bmp", "--in-place -"}) {
+         {"--to %no f0ソ.bmp", "--to f0ソ.bmp f0ソ.bmp", "--to %out f0ソ.bmp out/f0ソ.bmp",
+          "--in-place f0ソ.bmp -j", "--in-place -j0 f0ソ.bmp", "--in-place -", "--frob f0ソ.bmp"}) {
         EXPECT_EQ(RunIn(dir, std::string("add-all 1 2 3 ") + refused, &text), kExitUsage);
         EXPECT_TRUE(text.find("|velmora-cli: ") == 0 &&
                     text.find("\nTry 'velmora-cli --help'.\n") == text.find('\n'))
             << text;
-        EXPECT_TRUE(ReadFileBytes(dir.Path("f0.bmp")) == was &&
-                    ReadFileBytes(dir.Path("out/f0.bmp")) == wasOut);
+        EXPECT_TRUE(ReadFileBytes(dir.Path("f0ソ.bmp")) == was);
+        EXPECT_TRUE(ReadFileBytes(dir.Path("out/f0ソ.bmp")) == wasOut);
     }
+    // After "--", a name that starts with a dash is a file.
+    WorkingIn here(dir.root);
+    ASSERT_TRUE(WriteFileBytes("-f", MakeBmp(2, 2)));
+    EXPECT_EQ(RunIn(dir, "add-all 1 2 3 --in-place -- -f", &text), kExitOk) << text;
 }

@@ -51,66 +51,95 @@ TEST(PlatformTest, CreateWhoseAllocationFailsKeepsThePicture) {
 }
 #endif
 
+#ifdef _WIN32
+enum class Hold { kOpenSharingNothing, kOpenSharingReading, kReadOnly };
+struct SaveFault {
+    const char* name;
+    Hold hold;
+    SystemReason reason;  // what the failure must name
+};
+static std::vector<SaveFault> SaveFaults() {
+    return {
+        {"held by a reader that shares nothing", Hold::kOpenSharingNothing, SystemReason::kInUse},
+        {"held by a reader that lets others read", Hold::kOpenSharingReading, SystemReason::kInUse},
+        {"a read-only file", Hold::kReadOnly, SystemReason::kDenied}};
+}
+
+// True when the save failed as a write.
+static bool SaveStopped(const SaveFault& fault, const ScratchDir&, const PixelImage& image,
+                        const std::string& target, SystemReason* reason) {
+    const DWORD share = fault.hold == Hold::kOpenSharingReading ? FILE_SHARE_READ : 0;
+    HANDLE h = nullptr;
+    if (fault.hold == Hold::kReadOnly)
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    else
+        h = CreateFileA(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    BmpError error = BmpError::kNone;
+    const bool saved = SaveBmp(image, target.c_str(), &error, reason);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (h != nullptr)
+        CloseHandle(h);
+    return !saved && error == BmpError::kCannotWrite;
+}
+#else
+struct SaveFault {
+    const char* name;
+    rlim_t sizeLimit;  // how far the new file may grow
+    mode_t folderMode;
+    mode_t fileMode;
+    SystemReason reason;  // what the failure must name
+};
+// In a sticky folder only the final rename fails, as the old file is another user's: only root
+// can leave one.
+static std::vector<SaveFault> SaveFaults() {
+    std::vector<SaveFault> faults{
+        {"cut off after nothing", 0, 0777, 0666, SystemReason::kNone},
+        {"cut off after the headers", 54, 0777, 0666, SystemReason::kNone},
+        {"cut off one byte short", 49205, 0777, 0666, SystemReason::kNone},
+        {"a read-only folder", RLIM_INFINITY, 0555, 0666, SystemReason::kDenied},
+        {"a read-only file", RLIM_INFINITY, 0777, 0444, SystemReason::kDenied}};
+    if (geteuid() == 0)
+        faults.push_back({"a sticky folder", RLIM_INFINITY, 01777, 0666, SystemReason::kDenied});
+    return faults;
+}
+
+// Root ignores permission bits, so the save runs as "nobody"; root's saved set-user-ID lets the
+// test come back.
+static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const PixelImage& image,
+                        const std::string& target, SystemReason* reason) {
+    const bool root = geteuid() == 0;
+    chmod(dir.root.c_str(), fault.folderMode);
+    chmod(target.c_str(), fault.fileMode);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit capped{fault.sizeLimit, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &capped);
+    EXPECT_TRUE(!root || setgroups(0, nullptr) == 0);
+    EXPECT_TRUE(!root || setresgid(65534, 65534, 0) == 0);
+    EXPECT_TRUE(!root || setresuid(65534, 65534, 0) == 0);
+    BmpError error = BmpError::kNone;
+    const bool saved = SaveBmp(image, target.c_str(), &error, reason);
+    EXPECT_TRUE(!root || setresuid(0, 0, 0) == 0);
+    EXPECT_TRUE(!root || setresgid(0, 0, 0) == 0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    return !saved && error == BmpError::kCannotWrite;
+}
+#endif
+
 // Saves of the 49206-byte black image over a 2 x 2 file, each with a fault in the way: the old
 // file must stay as it was with nothing beside it, and a refusal the user can act on be named.
 TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
     ScopedImage s;
-    const SystemReason none = {}, denied = SystemReason::kDenied;
-    for (int fault = 0; fault < 6; ++fault) {
+    for (const SaveFault& fault : SaveFaults()) {
+        SCOPED_TRACE(fault.name);
         ScratchDir dir;
         const std::string target = dir.Path("p.bmp");
         ASSERT_TRUE(WriteFileBytes(target, MakeBmp(2, 2)));
-        BmpError error = BmpError::kNone;
-        SystemReason reason = none;
-        bool saved = false;
-#ifdef _WIN32
-        const SystemReason in = SystemReason::kInUse, want[6] = {in, in, denied, none, none, none};
-        if (fault == 3 || fault == 4)
-            continue;
-        // Held open by a reader that shares nothing, one that lets others read; read-only.
-        if (fault < 2) {
-            HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, fault ? FILE_SHARE_READ : 0,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            CloseHandle(h);
-        } else if (fault == 2) {
-            SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        }
-#else
-        const SystemReason want[6] = {none, none, none, denied, denied, none};
-        // Cut off after nothing, after the headers, one byte short.
-        if (fault < 3) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit old{};
-            getrlimit(RLIMIT_FSIZE, &old);
-            const rlimit capped{rlim_t(fault == 0 ? 0 : fault == 1 ? 54 : 49205), old.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &capped);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            setrlimit(RLIMIT_FSIZE, &old);
-        } else if (fault < 5) {
-            // A read-only folder, then a read-only file. Root ignores permission bits, so the
-            // save runs as "nobody"; root's saved set-user-ID lets the test come back.
-            chmod(dir.root.c_str(), fault == 3 ? 0555 : 0777);
-            chmod(target.c_str(), fault == 3 ? 0666 : 0444);
-            const bool root = geteuid() == 0;
-            ASSERT_TRUE(!root || (setgroups(0, nullptr) | setresgid(65534, 65534, 0) |
-                                  setresuid(65534, 65534, 0)) == 0);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            ASSERT_TRUE(!root || (setresuid(0, 0, 0) | setresgid(0, 0, 0)) == 0);
-        }
-#endif
-        if (fault == 5) {  // a folder where the file should go
-            fs::rename(target, dir.Path("q"));
-            fs::create_directory(target);
-            saved = SaveBmp(s.image, target.c_str(), &error, &reason);
-            fs::remove(target);
-            fs::rename(dir.Path("q"), target);
-        }
-        EXPECT_TRUE(!saved && error == BmpError::kCannotWrite) << fault;
-        EXPECT_TRUE(reason == want[fault] || want[fault] == none) << fault << ": " << int(reason);
-        EXPECT_TRUE(ReadFileBytes(target) == MakeBmp(2, 2)) << fault;
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1) << fault;
+        SystemReason reason = SystemReason::kNone;
+        EXPECT_TRUE(SaveStopped(fault, dir, s.image, target, &reason));
+        EXPECT_EQ(int(reason), int(fault.reason));
+        EXPECT_TRUE(ReadFileBytes(target) == MakeBmp(2, 2));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1);
     }
 }

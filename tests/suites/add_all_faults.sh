@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# add-all --in-place hit from outside on Linux, by kill -9 with new files staged and by a disk
-# that fills: every file must be its old self or add's output, whole, with nothing beside them.
+# add-all --in-place hit from outside on Linux, by Ctrl+C, by kill -9 with new files staged and by
+# a disk that fills: every file must be its old self or add's output, whole, with nothing beside
+# them.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 . tests/suites/lib/report.sh
 build=${VELMORA_BUILD_ROOT:-$PWD/build}/native
-{ cmake --preset native -B "$build" && cmake --build "$build" -j 2 --target velmora-cli; } \
-  >/dev/null 2>&1 || finish
+if ! { cmake --preset native -B "$build" && cmake --build "$build" -j 2 --target velmora-cli; } \
+  >/dev/null 2>&1; then
+  finish
+fi
 cli=$build/cli/velmora-cli
-work=$(mktemp -d) mounted=
-trap '[ -z "$mounted" ] || umount "$mounted"; rm -rf "$work"' EXIT
+work=$(mktemp -d)
+mounted=
+cleanup() {
+  if [ -n "$mounted" ]; then umount "$mounted"; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 # copies DIR COUNT SIZE: COUNT copies of a SIZE x SIZE picture, and new.bmp, add's output of it
 copies() {
@@ -22,11 +30,27 @@ copies() {
 tally() {
   local f old=0 new=0
   for f in "$1"/*; do
-    cmp -s "$f" "$work/old.bmp" && old=$((old + 1))
-    cmp -s "$f" "$work/new.bmp" && new=$((new + 1))
+    if cmp -s "$f" "$work/old.bmp"; then old=$((old + 1)); fi
+    if cmp -s "$f" "$work/new.bmp"; then new=$((new + 1)); fi
   done
   echo "$old $new $(ls -A "$1" | wc -l)"
 }
+
+# Ctrl+C once a few files are done: exit 130, the count it prints new, the rest old, no temporary.
+copies "$work/int" 300 200
+touch "$work/started"
+"$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/int/*.bmp >"$work/said" &
+pid=$!
+until [ "$(find "$work/int" -name "*.bmp" -newer "$work/started" | wc -l)" -ge 5 ]; do
+  sleep 0.01
+done
+kill -INT "$pid"
+wait "$pid"
+status=$?
+read -r old new entries < <(tally "$work/int")
+check "Ctrl+C stops add-all (exit $status) after $new files, leaving the rest old and nothing else" \
+  test "$status $(cat "$work/said")" = "130 $new done, 0 failed, $old not done: interrupted" \
+  -a "$entries" = 300 -a "$old" -gt 0
 
 # Watched frozen, so that the kill finds what is seen: the first group of 64 files in place, eight
 # of the second staged (open beside the one being read), and none between its link and its
@@ -35,7 +59,8 @@ copies "$work/kill" 160 300
 touch "$work/started"
 "$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/kill/*.bmp >/dev/null &
 pid=$!
-open=0 killed=no
+open=0
+killed=no
 while [ "$killed" = no ] && kill -STOP "$pid" && [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != Z ]; do
   replaced=$(find "$work/kill" -name "*.bmp" -newer "$work/started" | wc -l)
   open=$(find "/proc/$pid/fd" -lname "$work/kill/*" | wc -l)
@@ -64,8 +89,10 @@ else
   read -r old new entries < <(tally "$work/full")
   named=0
   for f in "$work"/full/*.bmp; do  # each file named on stderr must be an old one
-    grep -qxF "velmora-cli: cannot save $f: disk full" "$work/complaints" &&
-      cmp -s "$f" "$work/old.bmp" && named=$((named + 1))
+    if grep -qxF "velmora-cli: cannot save $f: disk full" "$work/complaints" &&
+      cmp -s "$f" "$work/old.bmp"; then
+      named=$((named + 1))
+    fi
   done
   check "a full disk fails $refused files (exit $status), each with its line, keeping its old bytes" \
     test "$status $(cat "$work/said")" = "1 $((20 - refused)) done, $refused failed" \

@@ -13,11 +13,16 @@ mkdir -p "$dir/corpus" "$dir/artifacts"  # the corpus is kept: each run starts w
 rm -rf "$dir/scratch"
 mkdir -p "$dir/scratch"
 fuzz() {
-  { cmake --preset sanitize -B "$dir" && cmake --build "$dir" -j 2; } >"$dir/build.log" 2>&1 ||
-    { tail -n 30 "$dir/build.log"; return 1; }
-  TMPDIR=$dir/scratch "$dir/fuzz/model_fuzzer" -max_total_time="${VELMORA_FUZZ_SECONDS:-15}" \
-    -malloc_limit_mb=64 -timeout=10 -artifact_prefix="$dir/artifacts/" "$dir/corpus" fuzz/seeds/* </dev/null >"$dir/run.log" 2>&1 ||
-    { grep -E 'ERROR|runtime error|SUMMARY|Test unit written' "$dir/run.log"; return 1; }
+  if ! { cmake --preset sanitize -B "$dir" && cmake --build "$dir" -j 2; } >"$dir/build.log" 2>&1; then
+    tail -n 30 "$dir/build.log"
+    return 1
+  fi
+  if ! TMPDIR=$dir/scratch "$dir/fuzz/model_fuzzer" -max_total_time="${VELMORA_FUZZ_SECONDS:-15}" \
+    -malloc_limit_mb=64 -timeout=10 -artifact_prefix="$dir/artifacts/" "$dir/corpus" fuzz/seeds/* \
+    </dev/null >"$dir/run.log" 2>&1; then
+    grep -E 'ERROR|runtime error|SUMMARY|Test unit written' "$dir/run.log"
+    return 1
+  fi
 }
 check "the model fuzzer from the seeds" fuzz
 finish

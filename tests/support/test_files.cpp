@@ -70,7 +70,8 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
     for (uint32_t i = 0; masks && i < 3; ++i)
         PutLe32(b, 40 + 4 * i, 0xFF0000u >> (8 * i));
     for (int32_t i = 0; i < width * height; ++i) {
-        const int32_t x = i % width, y = i / width;
+        const int32_t x = i % width;
+        const int32_t y = i / width;
         uint8_t px[4] = {0, 0, 0, uint8_t(0x80 | (x * 8 + y))};
         ColourAt(x, y, px);
         std::reverse(px, px + 3);
@@ -83,7 +84,8 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
 Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill, uint32_t infoSize) {
     Bytes b = MakeDib(width, height, 24, infoSize, 0, fill);
     b.insert(b.begin(), 14, 0);
-    b[0] = 'B', b[1] = 'M';
+    b[0] = 'B';
+    b[1] = 'M';
     PutLe32(b, 10, 14 + infoSize);
     PutLe32(b, 2, uint32_t(b.size()));
     return b;
@@ -119,10 +121,12 @@ static void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int byt
 BmpError ModelBmp(const Bytes& f, Picture* out) {
     if (f.size() < 30 || (f[28] | f[29] << 8) != 24)
         return BmpError::kNotBmp24;
-    const int64_t width = int32_t(GetLe32(f, 18)), height = int32_t(GetLe32(f, 22));
+    const int64_t width = int32_t(GetLe32(f, 18));
+    const int64_t height = int32_t(GetLe32(f, 22));
     if (width < 1 || height < 1)
         return BmpError::kBadSize;
-    const uint64_t offset = GetLe32(f, 10), stride = (width * 3 + 3) / 4 * 4;
+    const uint64_t offset = GetLe32(f, 10);
+    const uint64_t stride = (width * 3 + 3) / 4 * 4;
     if (offset + stride * height > f.size())
         return BmpError::kTruncated;
     *out = Blank(int32_t(width), int32_t(height));
@@ -134,7 +138,8 @@ bool ModelDib(const Bytes& b, Picture* out) {
     if (b.size() < 40)
         return false;
     const int bits = b[14] | b[15] << 8;
-    const int64_t width = int32_t(GetLe32(b, 4)), height = int32_t(GetLe32(b, 8));
+    const int64_t width = int32_t(GetLe32(b, 4));
+    const int64_t height = int32_t(GetLe32(b, 8));
     const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
     const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0) + GetLe32(b, 32) * 4ull;
     const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;
@@ -181,9 +186,11 @@ static std::string StreamedMismatch(const Bytes& input, const std::string& path,
     const auto folder = fs::path(path).parent_path();
     const auto files = std::distance(fs::directory_iterator(folder), {}) + accept;
     BmpError error = BmpError::kCannotWrite;
+    SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
     const size_t block = input.size() < 4096 ? 48 : 4096;
-    if (AddToBmpFileInBlocks(path.c_str(), out.c_str(), settings, block, &error) != accept ||
-        error != verdict || ReadFileBytes(out) != wanted ||
+    const PixelSpanEdit edit{AddToPackedSpan, &settings};
+    if (StreamBmpFileInBlocks(path.c_str(), out.c_str(), edit, block, &error, &reason) != accept ||
+        error != verdict || reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
     return "";

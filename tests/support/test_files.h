@@ -24,6 +24,12 @@ struct ScratchDir {
     }
     std::string root;
 };
+// Works in a folder until it goes, even when a failed assertion ends the test early.
+struct WorkingIn {
+    explicit WorkingIn(const std::string& dir) : was(fs::current_path()) { fs::current_path(dir); }
+    ~WorkingIn() { fs::current_path(was); }
+    fs::path was;
+};
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);
 void PutLe32(Bytes& b, size_t offset, uint32_t v);
@@ -49,7 +55,8 @@ void Scramble(PixelImage& image, uint32_t seed);
 
 // All there is to see of an image: its size and its whole block, header included.
 struct Picture {
-    int32_t width = 0, height = 0;
+    int32_t width = 0;
+    int32_t height = 0;
     Bytes block;
     bool operator==(const Picture& o) const {
         return width == o.width && height == o.height && block == o.block;
