@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "image/pixel_addition.h"
 #include "shell/display_scale.h"
 #include "shell/shell_state.h"
 
@@ -28,10 +29,10 @@ struct AdjustColumn {
 // Only the red and pen-size boxes are tab stops; no dialog processing runs, so Tab moves
 // nowhere anyway.
 constexpr AdjustColumn kColumns[kAdjustCount] = {
-    {"R", 4, 22, 28, true, 256, -256, 0},
-    {"G", 108, 22, 132, false, 256, -256, 0},
-    {"B", 212, 22, 234, false, 256, -256, 0},
-    {"ペンサイズ", 320, 122, 442, true, 16, 1, 1},
+    {"R", 4, 22, 28, true, kMaxOffset, kMinOffset, 0},
+    {"G", 108, 22, 132, false, kMaxOffset, kMinOffset, 0},
+    {"B", 212, 22, 234, false, kMaxOffset, kMinOffset, 0},
+    {"ペンサイズ", 320, 122, 442, true, kMaxPenSize, kMinPenSize, kMinPenSize},
 };
 constexpr int kLabelY = 5;
 constexpr int kLabelHeight = 20;
