@@ -264,7 +264,8 @@ TEST_F(ShellTest, MenusAndKeysOfferWhatCanBeDone) {
 // Save-as appends ".bmp" to a name not ending in it in any case, asking itself whether to replace
 // a file so named; a name with no room for it is not saved.
 TEST_F(ShellTest, SaveAsNamesTheFileItWrites) {
-    const std::string full = std::string(253 - scratch.Path("").size(), 'n');
+    // With ".bmp" it would fill the buffer to its last byte, leaving none for the terminator.
+    const std::string full = std::string(252 - scratch.Path("").size(), 'n');
     const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
     struct Step {
         int command;
@@ -348,6 +349,12 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         EXPECT_EQ(scroll.want, bar == SB_HORZ ? g_scrollX : g_scrollY) << scroll.name;
         EXPECT_EQ(scroll.want, GetScrollPos(g_canvas, bar)) << scroll.name;
     }
+    // A scroll shows the picture at its new offset at once, before any other message.
+    g_image.SetRed(0, 1, 200);
+    SendMessageA(g_canvas, WM_VSCROLL, SB_LINEDOWN, 0);
+    HDC dc = GetDC(g_canvas);
+    EXPECT_EQ(200, GetRValue(GetPixel(dc, 0, 0))) << "the row scrolled to is not painted";
+    ReleaseDC(g_canvas, dc);
     // Past 16 bits the bar's own position stands for the thumb; the message's word would jump.
     SetScrollPos(g_canvas, SB_VERT, 69000, FALSE);
     g_scrollY = 69000;
