@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# velmora.exe under Wine on a private Xvfb, driven as a user drives it, then shown at three
+# display scales.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+. tests/suites/lib/report.sh
+build_root=${VELMORA_BUILD_ROOT:-$PWD/build}
+cmake --preset windows -B "$build_root/windows" >/dev/null &&
+  cmake --build "$build_root/windows" -j 2 --target velmora shell_tests >/dev/null || finish
+. scripts/wine-env.sh
+velmora_wine_start "$build_root/wineprefix"
+work=$(mktemp -d) app_pid=
+trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
+python3 scripts/make_bmp.py "$work/in.bmp" 300 900 40 80 160  # a colour found nowhere else
+cp "$work/in.bmp" "$work/second.bmp"
+
+find_window() {  # PATTERN: prints the first visible window whose name matches, within 20 s
+  timeout 20 bash -c 'until xdotool search --onlyvisible --name "$0" 2>/dev/null | grep -m 1 .; do sleep 0.2; done' "$1"
+}
+start_velmora() {  # ARGS...: sets app_pid and window
+  (cd "$work" && exec wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1) &
+  app_pid=$!
+  window=$(find_window '^Velmora') || finish
+}
+# colours W H X Y: the colours ("r,g,b" lines) in that part of the picture on the last shot.
+colours() {
+  convert "$work/shot.ppm" -crop "$1x$2+$((cx + $3))+$((cy + $4))" +repage -unique-colors txt:- |
+    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
+}
+
+# As a user: start on a BMP, raise the red offset and pen size with the arrows, open another BMP
+# by a double-click in File > Open, drag, save with the keys, read the screen and the file back,
+# and leave by File > Exit with code 0.
+start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
+check "the title names the file on the command line" find_window '^Velmora - .*second\.bmp$'
+sleep 1
+import -window root -depth 8 "ppm:$work/shot.ppm"
+read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
+check "the picture shows at 1:1" test -n "${cy:-}"
+[ -n "${cy:-}" ] || finish
+# Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar above the canvas.
+xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1 \
+  mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
+# A double-click on in.bmp, first in the folder File > Open lists and over the canvas, closes the
+# dialog with the button still down: the picture that opens must not be painted.
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+f o
+eval "$(xdotool getwindowgeometry --shell "$(find_window '^開く$')")"
+xdotool mousemove $((X + 45)) $((Y + 65)) sleep 0.3 mousedown 1 sleep 0.08 mouseup 1 mousedown 1 sleep 0.5 mouseup 1
+check "the double-clicked file names the title" find_window '^Velmora - .*in\.bmp$'
+xdotool key --clearmodifiers ctrl+s sleep 1
+check "Ctrl+S before a stamp leaves the file as it was" cmp -s "$work/in.bmp" "$work/second.bmp"
+sleep 1 && import -window root -depth 8 "ppm:$work/shot.ppm"
+check "the double-click, over the picture, leaves it unpainted" test "$(colours 300 200 0 0)" = 40,80,160 \
+  -a $((X + 45 >= cx && X + 45 < cx + 300 && Y + 65 >= cy && Y + 65 < cy + 200)) = 1
+xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
+  $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep 0.1; done) mouseup 1 \
+  mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
+import -window root -depth 8 "ppm:$work/shot.ppm"
+# Paced moves (a queue of several hands over only the newest) 10 pixels apart, joined by pen 10
+# into one band over rows 95 to 104, and only there.
+check "the stroke shows where the button was dragged, as wide as the pen" test "$(colours 251 10 10 95)" = 100,80,160
+check "the rest of the picture is unchanged" \
+  test "$( (colours 300 95 0 0 && colours 300 95 0 105 && colours 30 10 270 95) | sort -u)" = 40,80,160
+xdotool key --clearmodifiers ctrl+s sleep 1
+check "Ctrl+S after a stamp saves the stroke: pixel (150,100) of the file, blue first" \
+  test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
+xdotool key --clearmodifiers ctrl+o
+check "Ctrl+O shows the open dialog" find_window '^開く$'
+xdotool key --clearmodifiers Escape sleep 0.3
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
+timeout 10 tail --pid="$app_pid" -f /dev/null
+kill "$app_pid" 2>/dev/null  # still running after 10 s
+wait "$app_pid"
+check "File > Exit ends the program with exit code 0 (got $?)" test "$?" = 0
+app_pid=
+velmora_wine_stop
+
+# At 100, 150 and 200 % display scale, each in a Wine prefix of its own: the window tests' layout
+# check, then the program on a picture of 1-pixel checks, whose screen is kept in build/dpi/.
+python3 scripts/make_bmp.py "$work/checks.bmp" 64 64 checks
+mkdir -p "$build_root/dpi"
+# Only real Windows stretches a program that declares no awareness, so the declaration is checked.
+check "velmora.exe declares per-monitor awareness" \
+  grep -q PerMonitorV2 <(strings "$build_root/windows/shell/velmora.exe")
+layout_test() {  # SCALE: the window tests' layout check, its failures shown
+  VELMORA_TEST_DPI=$1 wine "$build_root/windows/tests/shell/shell_tests.exe" \
+    --gtest_filter=ShellTest.LayoutFollowsTheDisplayScale >"$work/layout.log" 2>&1 </dev/null && return
+  iconv -c -f CP932 -t UTF-8 "$work/layout.log" | grep -A4 Failure
+  return 1
+}
+shown_at_one_to_one() {  # PNG: from its first magenta pixel on, the screen holds the file's pixels
+  local at
+  at=$(convert "$1" txt:- | sed -n '/#FF00FF/{s/^\([0-9]*\),\([0-9]*\):.*/+\1+\2/p;q}')
+  [ -n "$at" ] && [ "$(compare -metric AE "$1[64x64$at]" "$work/checks.bmp" null: 2>&1)" = 0 ]
+}
+for scale in 96 144 192; do
+  prefix=$build_root/wineprefix-dpi$scale
+  if [ ! -f "$prefix/.scale" ]; then  # a copy of the prepared prefix at this scale, made once
+    rm -rf "$prefix" && cp -a "$build_root/wineprefix" "$prefix"
+    for key in 'HKCU\Control Panel\Desktop' 'HKCU\Software\Wine\Fonts'; do
+      WINEPREFIX=$prefix wine reg add "$key" /v LogPixels /t REG_DWORD /d "$scale" /f >/dev/null 2>&1 </dev/null
+    done
+    WINEPREFIX=$prefix wineserver -w  # the scale is read at the next start
+    touch "$prefix/.scale"
+  fi
+  velmora_wine_start "$prefix"
+  check "at $scale dpi the bar, its boxes and fonts scale and the picture does not" layout_test "$scale"
+  start_velmora checks.bmp >/dev/null
+  sleep 1
+  import -window root "$build_root/dpi/scale-$scale.png"
+  check "at $scale dpi the screen shows the checks at 1:1 (build/dpi/scale-$scale.png)" \
+    shown_at_one_to_one "$build_root/dpi/scale-$scale.png"
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null
+  app_pid=
+  velmora_wine_stop
+done
+finish
