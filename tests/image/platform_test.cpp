@@ -1,7 +1,5 @@
-// The platform under the core: its blocks, a heap that refuses, storage that fails mid-save.
+// The platform under the core: a heap that refuses, storage that fails mid-save.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "image/platform.h"
 #include "tests/support/test_files.h"
@@ -15,23 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
-
-// Sizes on both sides of where the kind of block changes and of a 2 MiB page; the front of each
-// block is handed back, up to and past its end, and the rest must stay.
-TEST(PlatformTest, BlocksAreZeroWholeAndKeepWhatIsNotDiscarded) {
-    const size_t MiB = size_t{1} << 20;
-    for (size_t size : {size_t{1}, 4 * MiB - 1, 4 * MiB, 6 * MiB - 88, 6 * MiB - 87})
-        for (size_t discarded : {size_t{0}, 2 * MiB, 3 * MiB + 5, size, SIZE_MAX}) {
-            auto* p = static_cast<uint8_t*>(AllocZeroed(int32_t(size)));
-            ASSERT_TRUE(p != nullptr && (p[0] | p[size - 1]) == 0);
-            std::memset(p, 0xC3, size);
-            PlatformDiscard(p, discarded);
-            for (size_t i = discarded; i < size; i += 4093)
-                ASSERT_EQ(p[i], 0xC3) << size << " discarded " << discarded << " at " << i;
-            EXPECT_TRUE(discarded >= size || p[size - 1] == 0xC3);
-            FreeBlock(p);  // aborts when the block's record did not survive
-        }
-}
 
 // The new block is asked for before the old one goes: a heap that refuses must not cost the
 // picture. Sanitizers reserve far more address space than any cap, so they cannot run it.

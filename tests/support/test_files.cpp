@@ -41,7 +41,7 @@ static uint32_t GetLe32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
 }
 
-void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
+static void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
     rgb[0] = uint8_t(17 * x + 3 * y + 1);
     rgb[1] = uint8_t(5 * x + 29 * y + 2);
     rgb[2] = uint8_t(11 * x + 7 * y + 3);
@@ -55,7 +55,6 @@ void FillPattern(PixelImage& image) {
     }
 }
 
-// Bottom-up rows of ColourAt's pixels after the header, then colour masks where they belong.
 Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
               uint32_t compression, uint8_t fill) {
     const bool masks = bits == 32 && headerSize == 40 && compression == 3;
@@ -80,7 +79,6 @@ Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize,
     return b;
 }
 
-// The file header before a 24-bit block.
 Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill, uint32_t infoSize) {
     Bytes b = MakeDib(width, height, 24, infoSize, 0, fill);
     b.insert(b.begin(), 14, 0);

@@ -15,13 +15,11 @@
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-// A fresh folder for one test, removed with everything in it afterwards.
+// A fresh folder, removed with everything in it afterwards.
 struct ScratchDir {
     ScratchDir();
     ~ScratchDir();
-    std::string Path(const std::string& name) const {
-        return (std::filesystem::path(root) / name).string();
-    }
+    std::string Path(const std::string& name) const { return (fs::path(root) / name).string(); }
     std::string root;
 };
 // Works in a folder until it goes, even when a failed assertion ends the test early.
@@ -34,13 +32,10 @@ bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadFileBytes(const std::string& path);
 void PutLe32(Bytes& b, size_t offset, uint32_t v);
 
-// Distinct colours: red, green, blue of pixel (x, y).
-void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]);
+// Pixel (x, y) of MakeBmp's and MakeDib's pictures, which are bottom-up with header bytes past
+// 40 of 0xDD, fourth bytes of 0x80 | (8x + y), and fill bytes `fill`, so a reader that takes any
+// of them for pixels shows. A 32-bit 40-byte header with compression 3 gets colour masks.
 void FillPattern(PixelImage& image);
-// A bottom-up BMP with ColourAt's pixels after a 14-byte file header and an info header of
-// infoSize bytes, or a clipboard block; header bytes past 40 are 0xDD, fourth bytes
-// 0x80 | (8x + y), and a 32-bit 40-byte header with compression 3 gets colour masks. Fill bytes
-// are `fill`, so a reader that takes them for pixels shows.
 Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE, uint32_t infoSize = 40);
 Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize = 40,
               uint32_t compression = 0, uint8_t fill = 0xEE);
@@ -72,8 +67,8 @@ bool ModelDib(const Bytes& block, Picture* out);
 // Each channel plus its offset, clamped to 0..255; the fourth byte as it was; outside, nothing.
 void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s);
 void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y);
-// The input read as a clipboard block and as a BMP in memory, each from a block of exactly its
-// length, and through a file when given a path: what differs from the models, or "". A refusal
-// must leave the image as it was. Given a path, the file also goes through the streamed add,
-// whose output must be today's way's through the image, byte for byte.
+// What differs from the models, or "": the input read as a clipboard block and as a BMP in
+// memory, each from a block of exactly its length, and given a path, through a file and the
+// streamed add, whose output must be the way through the image's byte for byte. A refusal must
+// leave the image as it was.
 std::string Mismatch(const Bytes& input, const std::string& path = "");
