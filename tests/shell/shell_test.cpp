@@ -50,12 +50,6 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(dialog, WM_COMMAND, button, 0);
 }
 
-void EmptyTheClipboard() {
-    OpenClipboard(nullptr);
-    EmptyClipboard();
-    CloseClipboard();
-}
-
 int VerticalRange() {
     int low = 0;
     int high = 0;
@@ -181,7 +175,9 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     };
     // clang-format on
     for (const bool painted : {false, true}) {
-        EmptyTheClipboard();
+        OpenClipboard(nullptr);
+        EmptyClipboard();
+        CloseClipboard();
         for (const char* name : {"plain.bmp", "X.BMP", "bmp.bmp", "fresh.bmp"})
             DeleteFileA(Path(name).c_str());
         for (const Step& step : steps) {
@@ -213,77 +209,6 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
         }
     }
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
-}
-
-// The keys send their menu item's command only when the menu offers it: overwrite save after a
-// stamp, paste with a bitmap. The labels are code page 932 bytes.
-std::vector<int> g_sentCommands;
-LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND) {
-        g_sentCommands.push_back(LOWORD(wParam));
-        return 0;
-    }
-    return MainFrameProc(window, message, wParam, lParam);
-}
-
-TEST_F(ShellTest, MenusAndKeysOfferWhatCanBeDone) {
-    enum class Clipboard { kEmpty, kBitmap };
-    struct Row {
-        const char* name;
-        UINT key;
-        bool shift;
-        bool modified;
-        Clipboard clipboard;
-        std::vector<int> commands;
-    };
-    const Row rows[] = {
-        {"Ctrl+O", 'O', false, false, Clipboard::kEmpty, {IDM_OPEN}},
-        {"Ctrl+S after a stamp", 'S', false, true, Clipboard::kEmpty, {IDM_OVERWRITE_SAVE}},
-        {"Ctrl+S before a stamp", 'S', false, false, Clipboard::kEmpty, {}},
-        {"Ctrl+Shift+S", 'S', true, false, Clipboard::kEmpty, {IDM_SAVE_AS}},
-        {"Ctrl+C", 'C', false, false, Clipboard::kEmpty, {IDM_COPY_BITMAP}},
-        {"Ctrl+V with a bitmap", 'V', false, false, Clipboard::kBitmap, {IDM_PASTE_BITMAP}},
-        {"Ctrl+V without one", 'V', false, false, Clipboard::kEmpty, {}},
-    };
-    HMENU bar = GetMenu(g_mainWindow);
-    char label[32] = "";
-    GetMenuStringA(bar, 0, label, sizeof label, MF_BYPOSITION);
-    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label);
-    SetWindowLongPtrA(g_mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordCommands));
-    BYTE keys[256] = {};
-    for (const Row& row : rows) {
-        EmptyTheClipboard();
-        if (row.clipboard == Clipboard::kBitmap)
-            CopyToClipboard(g_image);
-        g_modified = row.modified;
-        g_sentCommands.clear();
-        keys[VK_CONTROL] = 0x80;
-        keys[VK_SHIFT] = row.shift ? 0x80 : 0;
-        SetKeyboardState(keys);
-        PostMessageA(g_mainWindow, WM_KEYDOWN, row.key, 1);
-        PostQuitMessage(0);
-        RunMessageLoop();
-        EXPECT_EQ(row.commands, g_sentCommands) << row.name;
-    }
-    SetKeyboardState(std::vector<BYTE>(256).data());
-    SetWindowLongPtrA(g_mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainFrameProc));
-}
-
-// The up-downs, clicked for real, carry each setting to its end and no further.
-TEST_F(ShellTest, ArrowsKeepEachSettingInItsRange) {
-    const int32_t* settings[] = {&g_adjust.red, &g_adjust.green, &g_adjust.blue, &g_adjust.penSize};
-    const int32_t ends[kAdjustCount][2] = {{-256, 256}, {-256, 256}, {-256, 256}, {1, 16}};
-    for (int i = 0; i < kAdjustCount; ++i) {
-        for (int up = 0; up < 2; ++up) {
-            RECT r;
-            GetClientRect(g_adjustBar.upDown[i], &r);
-            const LPARAM arrow = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
-            SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, ends[i][up] + (up ? -1 : 1));
-            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP})
-                SendMessageA(g_adjustBar.upDown[i], message, MK_LBUTTON, arrow);
-            EXPECT_EQ(ends[i][up], *settings[i]) << "column " << i << (up ? " up" : " down");
-        }
-    }
 }
 
 // Scroll steps stay within 0 to size less page. A press stamps its pen square; a drag it began
@@ -414,9 +339,10 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             expectAt(g_adjustBar.edit[i], {c.boxX, 4, c.boxX + 48, 26}, scale, name + " box");
             expectAt(g_adjustBar.upDown[i], {c.boxX + 48, 4, c.boxX + 72, 26}, scale,
                      name + " arrows");
-            SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, i < kAdjustPenSize ? -256 : 16);
+            SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, i < kAdjustPenSize ? -999 : 99);
             char digits[16];
             GetWindowTextA(g_adjustBar.edit[i], digits, sizeof digits);
+            EXPECT_STREQ(i < kAdjustPenSize ? "-256" : "16", digits) << "the arrows' range";
             HDC dc = GetDC(g_adjustBar.edit[i]);
             SelectObject(dc, HFONT(SendMessageA(g_adjustBar.edit[i], WM_GETFONT, 0, 0)));
             SIZE text;
@@ -459,15 +385,18 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));
 }
 
-// A picture from the command line gets scroll bars over its whole size; the window takes drops.
-// Exit closes without asking; a window refused at start ends the loop that nothing else could
-// end, with 1.
+// A picture from the command line gets scroll bars over its whole size; the window takes drops;
+// the menu's labels are code page 932. Exit closes without asking; a window refused at start ends
+// the loop that nothing else could end, with 1.
 TEST_F(ShellTest, StartAndExit) {
     DestroyWindow(g_mainWindow);
     Start("velmora.exe \"" + Path("tall.bmp") + "\"");
     EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow));
     EXPECT_EQ(3000, VerticalRange());
     EXPECT_TRUE(GetWindowLongA(g_mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    char label[32] = "";
+    GetMenuStringA(GetMenu(g_mainWindow), 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label) << "code page 932 bytes";
     g_adjust = {0, 0, 9, 1};
     const uint8_t blue = g_image.GetBlue(2, 2999);
     Run(IDM_WHOLE_IMAGE);

@@ -29,8 +29,8 @@ colours() {
 }
 
 # As a user: start on a BMP, raise the red offset and pen size with the arrows, open another BMP
-# by a double-click in File > Open, drag, save with the keys, read the screen and the file back,
-# and leave by File > Exit with code 0.
+# by a double-click in File > Open, drag, save, copy and paste with the keys, read the screen and
+# the file back, and leave by File > Exit with code 0. A key works only when its menu item does.
 start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
 check "the title names the file on the command line" find_window '^Velmora - .*second\.bmp$'
 sleep 1
@@ -66,7 +66,10 @@ check "Ctrl+S after a stamp saves the stroke: pixel (150,100) of the file, blue 
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
 xdotool key --clearmodifiers ctrl+o
 check "Ctrl+O shows the open dialog" find_window '^開く$'
-xdotool key --clearmodifiers Escape sleep 0.3
+xdotool key --clearmodifiers Escape sleep 0.3 key --clearmodifiers ctrl+shift+s
+check "Ctrl+Shift+S shows the save dialog" find_window '^保存$'
+xdotool key --clearmodifiers Escape sleep 0.3 key --clearmodifiers ctrl+c sleep 0.3 key --clearmodifiers ctrl+v
+check "Ctrl+C, then Ctrl+V pastes the picture, which has no name" find_window '^Velmora - $'
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
 timeout 10 tail --pid="$app_pid" -f /dev/null
 kill "$app_pid" 2>/dev/null  # still running after 10 s
