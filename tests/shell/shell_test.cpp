@@ -126,52 +126,51 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     // With ".bmp" it would fill the buffer to its last byte, leaving none for the terminator.
     const std::string full = std::string(252 - scratch.Path("").size(), 'n');
     const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
-    const int kPress = -1;  // a press on the canvas rather than a command
-    const std::string kSame = "=";
-    const std::string kCancel = "";
+    constexpr const char* kSame = "=";
+    const int kPress = -1;  // a press on the canvas
+    const int kDrop = -2;   // a drop of the answers' names
     enum class Flag { kSet, kCleared, kKept };
     struct Step {
         const char* name;
-        std::string startFile;
         int command;
         std::vector<std::string> answers;
-        std::string drop;
         Flag flag;
-        std::string endFile;
+        std::string endFile = kSame;
         std::string shown = "";  // the start of what the dialogs show
+        std::string startFile = "small.bmp";
     };
     // clang-format off
     const Step steps[] = {
-        {"paste, nothing there", "small.bmp", IDM_PASTE_BITMAP, {}, "", Flag::kKept, kSame},
-        {"press", "small.bmp", kPress, {}, "", Flag::kSet, kSame},
-        {"open", "small.bmp", IDM_OPEN, {"wide.bmp"}, "", Flag::kCleared, "wide.bmp", "開く;"},
-        {"drop two", "small.bmp", 0, {}, both, Flag::kCleared, "wide.bmp"},
-        {"save as", "small.bmp", IDM_SAVE_AS, {"plain"}, "", Flag::kCleared, "plain.bmp", "保存;"},
-        {"save as, upper case", "small.bmp", IDM_SAVE_AS, {"X.BMP"}, "", Flag::kCleared, "X.BMP"},
-        {"save as bmp", "small.bmp", IDM_SAVE_AS, {"bmp"}, "", Flag::kCleared, "bmp.bmp"},
-        {"save as, not over", "small.bmp", IDM_SAVE_AS, {"plain", kNo}, "", Flag::kKept, kSame, "保存;" + ask},
-        {"save as, over", "small.bmp", IDM_SAVE_AS, {"plain", kYes}, "", Flag::kCleared, "plain.bmp", "保存;" + ask},
-        {"save as, the dialog asks", "small.bmp", IDM_SAVE_AS, {"X.BMP", kYes}, "", Flag::kCleared, "X.BMP"},
-        {"overwrite, no name", "", IDM_OVERWRITE_SAVE, {"fresh"}, "", Flag::kCleared, "fresh.bmp"},
-        {"overwrite", "small.bmp", IDM_OVERWRITE_SAVE, {}, "", Flag::kCleared, kSame},
-        {"copy", "small.bmp", IDM_COPY_BITMAP, {}, "", Flag::kKept, kSame},
-        {"paste", "small.bmp", IDM_PASTE_BITMAP, {}, "", Flag::kKept, ""},
-        {"whole image", "small.bmp", IDM_WHOLE_IMAGE, {}, "", Flag::kKept, kSame},
-        {"open no BMP", "small.bmp", IDM_OPEN, {"notes.txt"}, "", Flag::kKept, kSame},
-        {"open cancelled", "small.bmp", IDM_OPEN, {kCancel}, "", Flag::kKept, kSame},
-        {"save cancelled", "small.bmp", IDM_SAVE_AS, {kCancel}, "", Flag::kKept, kSame},
-        {"overwrite cancelled", "", IDM_OVERWRITE_SAVE, {kCancel}, "", Flag::kKept, kSame},
-        {"overwrite fails", "gone\\small.bmp", IDM_OVERWRITE_SAVE, {kOk}, "", Flag::kKept, kSame, "エラー|保存に失敗しました。;"},
-        {"drop, no BMP first", "small.bmp", 0, {}, notFirst, Flag::kKept, kSame},
-        {"drop a name too long", "small.bmp", 0, {}, cut + "ccc.bmp", Flag::kKept, kSame},
-        {"version", "small.bmp", IDM_VERSION_INFO, {kOk}, "", Flag::kKept, kSame, "バージョン情報|Velmora 05 Copyright (C) 2026 Velmora 開発チーム;"},
-        {"web page", "small.bmp", IDM_AUTHOR_SITE, {}, "", Flag::kKept, kSame, "https://velmora.example.com/"},
-        {"image size", "small.bmp", IDM_IMAGE_SIZE, {kOk}, "", Flag::kKept, kSame, "画像サイズ|幅：7ピクセル　高さ：2ピクセル;"},
-        {"a long title", longTitle, 0, {}, "", Flag::kKept, kSame},
-        {"drop tall", "small.bmp", 0, {}, Path("tall.bmp"), Flag::kCleared, "tall.bmp"},
-        {"open small", "small.bmp", IDM_OPEN, {"small.bmp"}, "", Flag::kCleared, kSame, "開く;"},
-        {"open tall", "small.bmp", IDM_OPEN, {"tall.bmp"}, "", Flag::kCleared, "tall.bmp", "開く;"},
-        {"save as, no room for .bmp", "small.bmp", IDM_SAVE_AS, {full}, "", Flag::kKept, kSame, "保存;"},
+        {"paste, nothing there", IDM_PASTE_BITMAP, {}, Flag::kKept},
+        {"press", kPress, {}, Flag::kSet},
+        {"open", IDM_OPEN, {"wide.bmp"}, Flag::kCleared, "wide.bmp", "開く;"},
+        {"drop two", kDrop, {both}, Flag::kCleared, "wide.bmp"},
+        {"save as", IDM_SAVE_AS, {"plain"}, Flag::kCleared, "plain.bmp", "保存;"},
+        {"save as, upper case", IDM_SAVE_AS, {"X.BMP"}, Flag::kCleared, "X.BMP"},
+        {"save as bmp", IDM_SAVE_AS, {"bmp"}, Flag::kCleared, "bmp.bmp"},
+        {"save as, not over", IDM_SAVE_AS, {"plain", kNo}, Flag::kKept, kSame, "保存;" + ask},
+        {"save as, over", IDM_SAVE_AS, {"plain", kYes}, Flag::kCleared, "plain.bmp", "保存;" + ask},
+        {"save as, the dialog asks", IDM_SAVE_AS, {"X.BMP", kYes}, Flag::kCleared, "X.BMP"},
+        {"overwrite, no name", IDM_OVERWRITE_SAVE, {"fresh"}, Flag::kCleared, "fresh.bmp", "", ""},
+        {"overwrite", IDM_OVERWRITE_SAVE, {}, Flag::kCleared},
+        {"copy", IDM_COPY_BITMAP, {}, Flag::kKept},
+        {"paste", IDM_PASTE_BITMAP, {}, Flag::kKept, ""},
+        {"whole image", IDM_WHOLE_IMAGE, {}, Flag::kKept},
+        {"open no BMP", IDM_OPEN, {"notes.txt"}, Flag::kKept},
+        {"open cancelled", IDM_OPEN, {""}, Flag::kKept},
+        {"save cancelled", IDM_SAVE_AS, {""}, Flag::kKept},
+        {"overwrite cancelled", IDM_OVERWRITE_SAVE, {""}, Flag::kKept, kSame, "", ""},
+        {"overwrite fails", IDM_OVERWRITE_SAVE, {kOk}, Flag::kKept, kSame, "エラー|保存に失敗しました。;", "gone\\small.bmp"},
+        {"drop, no BMP first", kDrop, {notFirst}, Flag::kKept},
+        {"drop a name too long", kDrop, {cut + "ccc.bmp"}, Flag::kKept},
+        {"version", IDM_VERSION_INFO, {kOk}, Flag::kKept, kSame, "バージョン情報|Velmora 05 Copyright (C) 2026 Velmora 開発チーム;"},
+        {"web page", IDM_AUTHOR_SITE, {}, Flag::kKept, kSame, "https://velmora.example.com/"},
+        {"image size", IDM_IMAGE_SIZE, {kOk}, Flag::kKept, kSame, "画像サイズ|幅：7ピクセル　高さ：2ピクセル;"},
+        {"a long title", 0, {}, Flag::kKept, kSame, "", longTitle},
+        {"drop tall", kDrop, {Path("tall.bmp")}, Flag::kCleared, "tall.bmp"},
+        {"open small", IDM_OPEN, {"small.bmp"}, Flag::kCleared, kSame, "開く;"},
+        {"open tall", IDM_OPEN, {"tall.bmp"}, Flag::kCleared, "tall.bmp", "開く;"},
+        {"save as, no room for .bmp", IDM_SAVE_AS, {full}, Flag::kKept, kSame, "保存;"},
     };
     // clang-format on
     for (const bool painted : {false, true}) {
@@ -188,10 +187,11 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
             if (step.command == kPress) {
                 SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, 0);
                 SendMessageA(g_canvas, WM_LBUTTONUP, 0, 0);
-            } else if (step.drop.empty()) {
-                shown = Run(step.command, step.answers);
+            } else if (step.command == kDrop) {
+                const HGLOBAL block = Drop(step.answers[0]);
+                EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block)) << "still held";
             } else {
-                EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(Drop(step.drop))) << "still held";
+                shown = Run(step.command, step.answers);
             }
             const bool flag = step.flag == Flag::kSet || (step.flag == Flag::kKept && painted);
             const std::string file = step.endFile == kSame ? step.startFile : step.endFile;
@@ -218,45 +218,34 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     RefitCanvas();
     RECT view;
     GetClientRect(g_canvas, &view);
-    const int right = 2000 - view.right;
     const int page = view.bottom;
-    struct Scroll {
-        const char* name;
-        UINT message;
-        WORD code;
-        WORD thumb;
-        int want;  // the offset afterwards, each step from where the last left off
-    };
-    const Scroll scrolls[] = {
-        {"track right", WM_HSCROLL, SB_THUMBTRACK, 9999, right},
-        {"a step past the end", WM_HSCROLL, SB_LINERIGHT, 0, right},
-        {"a page left", WM_HSCROLL, SB_PAGELEFT, 0, right - int(view.right)},
-        {"a step left", WM_HSCROLL, SB_LINELEFT, 0, right - int(view.right) - 1},
-        {"track to 9", WM_HSCROLL, SB_THUMBTRACK, 9, 9},
-        {"a page past the start", WM_HSCROLL, SB_PAGELEFT, 0, 0},
-        {"a step before the start", WM_HSCROLL, SB_LINELEFT, 0, 0},
-        {"a step down", WM_VSCROLL, SB_LINEDOWN, 0, 1},
-        {"a page down", WM_VSCROLL, SB_PAGEDOWN, 0, 1 + page},
-        {"a step up", WM_VSCROLL, SB_LINEUP, 0, page},
-        {"a page up", WM_VSCROLL, SB_PAGEUP, 0, 0},
-    };
-    for (const Scroll& scroll : scrolls) {
-        const int bar = scroll.message == WM_HSCROLL ? SB_HORZ : SB_VERT;
-        SendMessageA(g_canvas, scroll.message, MAKEWPARAM(scroll.code, scroll.thumb), 0);
-        EXPECT_EQ(scroll.want, bar == SB_HORZ ? g_scrollX : g_scrollY) << scroll.name;
-        EXPECT_EQ(scroll.want, GetScrollPos(g_canvas, bar)) << scroll.name;
+    // Each step from each end and next to it, against the offset clamped to 0..size less page.
+    // Past 16 bits the bar's own position stands for the thumb, where the message's word jumps.
+    for (const int bar : {SB_HORZ, SB_VERT}) {
+        int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
+        const int shown = bar == SB_HORZ ? view.right : view.bottom;
+        const int last = (bar == SB_HORZ ? 2000 : 70000) - shown;
+        const int steps[] = {-1, 1, -shown, shown, 0, 7};  // by code; the thumb is 7 on
+        for (const int code : {SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBTRACK})
+            for (const int from : {0, 1, last - 1, last}) {
+                SetScrollPos(g_canvas, bar, from, FALSE);
+                offset = from;
+                const WPARAM message = MAKEWPARAM(code, WORD(from + 7));
+                SendMessageA(g_canvas, bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, message, 0);
+                const bool wide = bar == SB_VERT && code == SB_THUMBTRACK;
+                const int want = wide ? from : std::clamp(from + steps[code], 0, last);
+                const std::string name = "bar " + std::to_string(bar) + " code " +
+                                         std::to_string(code) + " from " + std::to_string(from);
+                EXPECT_EQ(want, offset) << name;
+                EXPECT_EQ(want, GetScrollPos(g_canvas, bar)) << name;
+            }
     }
     // A scroll shows the picture at its new offset at once, before any other message.
-    g_image.SetRed(0, 1, 200);
-    SendMessageA(g_canvas, WM_VSCROLL, SB_LINEDOWN, 0);
+    g_image.SetRed(g_scrollX, 70000 - page - 1, 200);
+    SendMessageA(g_canvas, WM_VSCROLL, SB_LINEUP, 0);
     HDC dc = GetDC(g_canvas);
     EXPECT_EQ(200, GetRValue(GetPixel(dc, 0, 0))) << "the row scrolled to is not painted";
     ReleaseDC(g_canvas, dc);
-    // Past 16 bits the bar's own position stands for the thumb; the message's word would jump.
-    SetScrollPos(g_canvas, SB_VERT, 69000, FALSE);
-    g_scrollY = 69000;
-    SendMessageA(g_canvas, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 69000 & 0xFFFF), 0);
-    EXPECT_EQ(69000, g_scrollY);
     SetScrollPos(g_canvas, SB_HORZ, 100, FALSE);
     SetScrollPos(g_canvas, SB_VERT, 100, FALSE);
     g_scrollX = 100;
