@@ -37,31 +37,24 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
     return code;
 }
 
-// The expected file was written by an independent program. Stamps go in place, a square per
-// point in order; points far outside miss the image.
+// Stamps go in place, a square per point in order; points far outside miss the image. The "-"
+// pipes, against a file an independent program wrote, are pipe_round_trip.cmake's.
 TEST(CliTest, DoesTheWorkAndExitsZero) {
     ScratchDir dir;
     std::string text;
-    WriteFileBytes(dir.Path("in.bmp"), ReadFileBytes(VELMORA_CLI_DATA "in_3x2.bmp"));
     WriteFileBytes(dir.Path("pic.bmp"), MakeBmp(9, 6));
     const struct {
         const char* line;
         const char* saysFirst;  // the start of standard output, "|", then standard error
     } runs[] = {
-        {"add in.bmp out.bmp 10 -20 256", "|"},
-        {"info out.bmp", "3x2\n|"},
-        {"--help",
-         "usage:\n"
-         "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
-         "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
-         "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"},
-        {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"}};
+        {"info pic.bmp", "9x6\n|"},
+        {"--help", "usage:\n  velmora-cli info IN.bmp "},
+        {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"},
+    };
     for (const auto& run : runs) {
         EXPECT_EQ(RunIn(dir, run.line, &text), kExitOk) << run.line;
         EXPECT_EQ(text.substr(0, std::strlen(run.saysFirst)), run.saysFirst) << run.line;
     }
-    EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) ==
-                ReadFileBytes(VELMORA_CLI_DATA "in_3x2_plus_10_-20_256.bmp"));
     Picture want, got;
     ModelBmp(MakeBmp(9, 6), &want);
     for (auto [x, y] : {std::pair{0, 0}, {8, 5}, {4, 3}, {4, 3}})
@@ -125,7 +118,6 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
 // add-all's outputs equal add's, in a folder and in place; falling widths expose stale bytes in
 // the reused buffer, and odd files have a byte past the rows. A bad file fails alone. The names
 // end in ソ, whose second byte in code page 932 is a backslash.
-// The "-" pipes run the real program in pipe_round_trip.cmake.
 TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     ScratchDir dir;
     std::string text;

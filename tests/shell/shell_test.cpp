@@ -147,7 +147,6 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
         {"drop two", kDrop, {both}, Flag::kCleared, "wide.bmp"},
         {"save as", IDM_SAVE_AS, {"plain"}, Flag::kCleared, "plain.bmp", "保存;"},
         {"save as, upper case", IDM_SAVE_AS, {"X.BMP"}, Flag::kCleared, "X.BMP"},
-        {"save as bmp", IDM_SAVE_AS, {"bmp"}, Flag::kCleared, "bmp.bmp"},
         {"save as, not over", IDM_SAVE_AS, {"plain", kNo}, Flag::kKept, kSame, "保存;" + ask},
         {"save as, over", IDM_SAVE_AS, {"plain", kYes}, Flag::kCleared, "plain.bmp", "保存;" + ask},
         {"save as, the dialog asks", IDM_SAVE_AS, {"X.BMP", kYes}, Flag::kCleared, "X.BMP"},
@@ -168,7 +167,6 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
         {"image size", IDM_IMAGE_SIZE, {kOk}, Flag::kKept, kSame, "画像サイズ|幅：7ピクセル　高さ：2ピクセル;"},
         {"a long title", 0, {}, Flag::kKept, kSame, "", longTitle},
         {"drop tall", kDrop, {Path("tall.bmp")}, Flag::kCleared, "tall.bmp"},
-        {"open small", IDM_OPEN, {"small.bmp"}, Flag::kCleared, kSame, "開く;"},
         {"open tall", IDM_OPEN, {"tall.bmp"}, Flag::kCleared, "tall.bmp", "開く;"},
         {"save as, no room for .bmp", IDM_SAVE_AS, {full}, Flag::kKept, kSame, "保存;"},
     };
@@ -177,7 +175,7 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
         OpenClipboard(nullptr);
         EmptyClipboard();
         CloseClipboard();
-        for (const char* name : {"plain.bmp", "X.BMP", "bmp.bmp", "fresh.bmp"})
+        for (const char* name : {"plain.bmp", "X.BMP", "fresh.bmp"})
             DeleteFileA(Path(name).c_str());
         for (const Step& step : steps) {
             SCOPED_TRACE(std::string(step.name) + (painted ? ", painted before" : ""));
@@ -261,7 +259,6 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         {"over the status bar", 50, page + 5, false},
         {"back on the canvas", 60, page - 12, true},
         {"over the canvas's scroll bar", int(view.right) + 5, page - 12, false},
-        {"left of the view", -3, 40, false},
         {"above the view", 40, -3, false},
     };
     g_image.SetRed(130, 130, 250);
@@ -295,8 +292,9 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
 // digits that fit; the picture is never scaled, so the readout names the pixel under the mouse.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
-    if (const char* expected = getenv("VELMORA_TEST_DPI"))
+    if (const char* expected = getenv("VELMORA_TEST_DPI")) {
         ASSERT_EQ(UINT(atoi(expected)), dpi) << "the prefix's scale did not reach the window";
+    }
     struct Column {
         const char* name;
         LONG labelX;
