@@ -42,22 +42,16 @@ TEST(CodecTest, ReadersMatchTheModels) {
     EXPECT_FALSE(LoadBmp(s.image, nullptr));
     EXPECT_FALSE(LoadBmp(s.image, dir.root.c_str(), &error));  // a folder
     EXPECT_EQ(error, BmpError::kCannotOpen);
-    // 30000 x 25000 pixels (3 GB as an image) in a sparse file: a byte short, the streamed add
-    // refuses it by arithmetic alone; whole, the header tells its size, while no image holds it.
+    // 30000 x 25000 pixels (3 GB as an image) in a sparse file: the header tells its size, while
+    // no image holds it.
     Bytes head = MakeBmp(1, 1);
     PutLe32(head, 18, 30000);
     PutLe32(head, 22, 25000);
-    const std::string out = dir.Path("out.bmp");
-    ASSERT_TRUE(WriteFileBytes(path, head) && WriteFileBytes(out, head));
+    ASSERT_TRUE(WriteFileBytes(path, head));
     std::error_code refused;
-    fs::resize_file(path, 54 + uint64_t{90000} * 25000 - 1, refused);
+    fs::resize_file(path, 54 + uint64_t{90000} * 25000, refused);
     if (refused)
         GTEST_SKIP() << "no sparse file of 2.25 GB here: " << refused.message();
-    const AdjustSettings ones{1, 1, 1, 1};
-    EXPECT_FALSE(StreamBmpFile(path.c_str(), out.c_str(), {AddToPackedSpan, &ones}, &error));
-    EXPECT_EQ(error, BmpError::kTruncated);
-    EXPECT_TRUE(ReadFileBytes(out) == head);
-    fs::resize_file(path, 54 + uint64_t{90000} * 25000);
     BmpLayout layout{0, 0, 0, 0};
     EXPECT_TRUE(ReadBmpLayout(path.c_str(), &layout, &error));
     EXPECT_EQ(layout.height, 25000);

@@ -6,6 +6,10 @@
 #include "image/simd.h"
 #include "tests/support/test_files.h"
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     ScopedImage s;
     EXPECT_TRUE(Capture(s.image) == Blank(128, 128));
@@ -21,6 +25,17 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_EQ(ImageBlockSize(536870902, 1), 0);
     EXPECT_FALSE(s.image.SetGreen(0, 2, 9));
     EXPECT_FALSE(s.image.AddToPixel(-1, 0, 1, 1, 1));
+#if !defined(_WIN32) && !defined(VELMORA_SANITIZED)
+    // The new block is asked for before the old one goes, so a heap that refuses costs nothing.
+    // Sanitizers reserve far more address space than any cap, so they cannot run this.
+    rlimit old{};
+    getrlimit(RLIMIT_AS, &old);
+    const rlimit capped{rlim_t{768} << 20, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    const bool created = s.image.Create(16384, 16384);  // a 1 GiB block
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_FALSE(created);
+#endif
     EXPECT_TRUE(Capture(s.image) == before);
     s.image.Release();  // empty, with no size left over for the canvas to scroll
     EXPECT_EQ(s.image.GetPixels(), nullptr);
