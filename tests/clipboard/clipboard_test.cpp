@@ -1,5 +1,3 @@
-// Copy and paste through the seam: the system clipboard on Windows, elsewhere the in-process
-// stand-in, whose faults can be made to happen.
 #include <gtest/gtest.h>
 
 #include "tests/support/test_files.h"
@@ -18,7 +16,6 @@ static Bytes DibOf(const PixelImage& image) {
     return block;
 }
 
-// Copy writes every byte of the block: 24 bits, bottom row first, zero fill, fourth bytes dropped.
 TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
     for (int32_t width : {1, 2, 3, 4, 5}) {
         SCOPED_TRACE("width " + std::to_string(width));
@@ -59,7 +56,7 @@ TEST(ClipboardTest, PastesTheBlockTheSystemMakesFromAScreenBitmap) {
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
 }
 #else
-// Each rare failure of the clipboard: the copy publishes nothing and leaves nothing behind.
+// The stand-in makes the clipboard's rare failures happen.
 TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
     enum class Earlier { kPastes, kOutOfReach, kEmptied };
     const struct {

@@ -1,4 +1,3 @@
-// The image and the pixel addition, every way held against the clamped per-channel sum.
 #include <gtest/gtest.h>
 
 #include "image/bmp_file_internal.h"

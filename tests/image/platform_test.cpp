@@ -1,4 +1,3 @@
-// Storage that fails mid-save, under the core.
 #include <gtest/gtest.h>
 
 #include "image/platform.h"
@@ -26,7 +25,6 @@ static std::vector<SaveFault> SaveFaults() {
             {"a read-only file", Hold::kReadOnly, SystemReason::kDenied}};
 }
 
-// True when the save failed as a write.
 static bool SaveStopped(const SaveFault& fault, const ScratchDir&, const PixelImage& image,
                         const std::string& target, SystemReason* reason) {
     HANDLE h = nullptr;
@@ -86,8 +84,7 @@ static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const Pix
 }
 #endif
 
-// Saves of the 49206-byte black image over a 2 x 2 file, each with a fault in the way: the old
-// file must stay as it was with nothing beside it, and a refusal the user can act on be named.
+// The old file stays as it was with nothing beside it, and a refusal the user can act on is named.
 TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
     ScopedImage s;
     for (const SaveFault& fault : SaveFaults()) {

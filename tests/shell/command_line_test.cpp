@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-// Command line, the tail found in it, and the path: the tail with one quote gone at each end.
 TEST(CommandLineTest, TailAndPathFollowTheStartUpRules) {
     const struct {
         const char *name, *line, *tail, *path;

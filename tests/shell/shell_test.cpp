@@ -16,7 +16,6 @@
 
 namespace {
 
-// Answers for a message box: '#' and the button pressed.
 const std::string kOk = "#1";
 const std::string kYes = "#6";
 const std::string kNo = "#7";
@@ -27,8 +26,8 @@ std::string Text(HWND window) {  // a status bar answers with its one part
     return text.data();
 }
 
-// Answers each dialog in turn: a name for a file dialog ("" cancels), or a button for a box.
-// Notes "caption;" or "caption|text;", with '!' before a dialog of a kind not expected.
+// Answers each dialog in turn: a file name ("" cancels), or "#" and a box's button. Notes
+// "caption;" or "caption|text;", with '!' before a dialog of a kind not expected.
 std::vector<std::string> g_answers;
 std::string g_shown;
 
@@ -57,7 +56,7 @@ int VerticalRange() {
     return high;
 }
 
-// MainFrame started as the entry starts it, without the message loop; pictures in a scratch folder.
+// MainFrame started as the entry starts it, without the message loop.
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -86,7 +85,6 @@ class ShellTest : public ::testing::Test {
         const bool whole = name.empty() || name.find_first_of("#:") != std::string::npos;
         return whole ? name : scratch.Path(name);
     }
-    // The menu's command, its dialogs answered; returns what they showed.
     std::string Run(int command, const std::vector<std::string>& answers = {}) {
         g_answers.clear();
         for (const std::string& answer : answers)
@@ -112,11 +110,9 @@ class ShellTest : public ::testing::Test {
     ScratchDir scratch;
 };
 
-// Every successful open, drop and save clears the modified flag, names the file in the title and
-// leaves the picture in it; a paste forgets the name; nothing else touches either. A drop opens
-// only its first file, whole, and hands its block back. Save-as appends ".bmp" to a name not
-// ending in it in any case, asking itself whether to replace a file so named. The scroll range
-// follows every picture that comes in.
+// Every successful open, drop and save clears the modified flag and names the file, which holds
+// the picture; a paste forgets the name; nothing else touches either. A drop opens only its first
+// file, whole. Save-as adds ".bmp" to a name not ending in it in any case, and asks itself.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
@@ -209,15 +205,14 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
 }
 
-// Scroll steps stay within 0 to size less page. A press stamps its pen square; a drag it began
-// stamps and reads out only where the user sees the picture, though the capture brings it all.
+// A drag stamps and reads out only where the user sees the picture, though the capture brings
+// every move.
 TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
     RECT view;
     GetClientRect(g_canvas, &view);
     const int page = view.bottom;
-    // Each step from each end and next to it, against the offset clamped to 0..size less page.
     // Past 16 bits the bar's own position stands for the thumb, where the message's word jumps.
     for (const int bar : {SB_HORZ, SB_VERT}) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
@@ -350,7 +345,6 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     EXPECT_NEAR(600 * double(dpi) / 96, frame.right - frame.left, dpi == 96 ? 0 : 1);
     EXPECT_NEAR(450 * double(dpi) / 96, frame.bottom - frame.top, dpi == 96 ? 0 : 1);
     expectLayout(dpi);
-    // The system moves the window to a display of twice the scale, and back.
     ASSERT_TRUE(g_image.Create(64, 5000));
     RefitCanvas();
     SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
@@ -372,9 +366,8 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));
 }
 
-// A picture from the command line gets scroll bars over its whole size; the window takes drops;
-// the menu's labels are code page 932. Exit closes without asking; a window refused at start ends
-// the loop that nothing else could end, with 1.
+// Exit closes without asking; a window refused at start ends the loop that nothing else could
+// end, with 1.
 TEST_F(ShellTest, StartAndExit) {
     DestroyWindow(g_mainWindow);
     Start("velmora.exe \"" + Path("tall.bmp") + "\"");

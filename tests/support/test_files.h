@@ -20,7 +20,6 @@
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-// A fresh folder, removed with everything in it afterwards.
 struct ScratchDir {
     ScratchDir() {
         static unsigned counter = 0;
@@ -143,7 +142,6 @@ inline Picture Capture(const PixelImage& image) {
     return {image.GetWidth(), image.GetHeight(), Bytes(image.GetHeader(), image.GetHeader() + end)};
 }
 
-// A new image: top-down 32-bit header, black.
 inline Picture Blank(int32_t width, int32_t height) {
     Picture p{width, height, MakeDib(width, height, 32, 40, 0, 0)};
     std::fill(p.block.begin() + 40, p.block.end(), 0);
@@ -151,8 +149,7 @@ inline Picture Blank(int32_t width, int32_t height) {
     return p;
 }
 
-// The verdicts, worked out in 64 bits straight from the headers.
-// Rows bottom up from `offset`, `stride` bytes apart, `bytes` bytes a pixel.
+// The verdicts, worked out in 64 bits straight from the headers, and the rows they read.
 inline void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int bytes, Picture* out) {
     for (int64_t i = 0; i < int64_t{out->width} * out->height; ++i) {
         const uint8_t* px =
@@ -210,9 +207,8 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
-// The streamed add of path against the way through the image, which holds its picture if read:
-// the same bytes in a new OUT, or the same verdict with an old OUT kept; nothing else beside.
-// Small files go in 48-byte blocks, so rows of 16 pixels and more split.
+// The streamed add against the way through the image: the same bytes in a new OUT, or the same
+// verdict with an old OUT kept. Blocks of 48 bytes split rows of 16 pixels and more.
 inline std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
@@ -240,10 +236,8 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     return "";
 }
 
-// What differs from the models, or "": the input read as a clipboard block and as a BMP in
-// memory, each from a block of exactly its length, and given a path, through a file and the
-// streamed add, whose output must be the way through the image's byte for byte. A refusal must
-// leave the image as it was.
+// What differs from the models, or "": the input as a clipboard block and a BMP in memory, each
+// of exactly its length, and given a path, as a file and through the streamed add.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
     std::copy(input.begin(), input.end(), exact.get());
