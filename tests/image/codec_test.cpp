@@ -2,8 +2,8 @@
 
 #include "tests/support/test_files.h"
 
-// Widths through the vector tails, every truncation, each field at hostile values (a colour table
-// among them), bytes past the rows; the 13.5 MB file is loaded in bands.
+// Widths through the vector tails, every truncation, each field at hostile values, colour tables
+// to skip, bytes past the rows; the 13.5 MB file is loaded in bands.
 TEST(CodecTest, ReadersMatchTheModels) {
     ScratchDir dir;
     const std::string path = dir.Path("in.bmp");
@@ -29,6 +29,12 @@ TEST(CodecTest, ReadersMatchTheModels) {
                 EXPECT_EQ(Mismatch(b, path), "") << at << " = " << value;
             }
     }
+    for (uint32_t entries : {2, 256})
+        for (Bytes b : {MakeDib(5, 3, 24), MakeDib(4, 2, 32, 40, 3)}) {
+            b.insert(b.begin() + (b[16] == 3 ? 52 : 40), entries * 4, 0x77);
+            PutLe32(b, 32, entries);
+            EXPECT_EQ(Mismatch(b), "") << entries;
+        }
     EXPECT_EQ(Mismatch(MakeBmp(1501, 3000), path), "");
     ScopedImage s;
     BmpError error = BmpError::kNone;
