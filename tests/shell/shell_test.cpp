@@ -243,19 +243,6 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     SetScrollPos(g_canvas, SB_VERT, 100, FALSE);
     g_scrollX = 100;
     g_scrollY = 100;
-    struct Move {
-        const char* name;
-        int x;
-        int y;
-        bool seen;
-    };
-    const Move moves[] = {
-        {"down the canvas", 50, page - 10, true},
-        {"over the status bar", 50, page + 5, false},
-        {"back on the canvas", 60, page - 12, true},
-        {"over the canvas's scroll bar", int(view.right) + 5, page - 12, false},
-        {"above the view", 40, -3, false},
-    };
     g_image.SetRed(130, 130, 250);
     g_adjust = {10, -5, 3, 3};
     Picture want = Capture(g_image);
@@ -264,22 +251,26 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_EQ("(130,130)-R:255,G:0,B:3", Text(g_statusBar));
     EXPECT_EQ(g_canvas, GetCapture());
     g_adjust = {120, 0, 0, 16};
-    for (const Move& move : moves) {
-        SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("before"));
-        SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(move.x, move.y));
-        if (move.seen)
-            ModelStamp(want, g_adjust, 100 + move.x, 100 + move.y);
-        EXPECT_EQ(move.seen, Text(g_statusBar) != "before") << move.name;
-        EXPECT_TRUE(want == Capture(g_image)) << move.name;
-    }
+    // Over the status bar, over the canvas's own scroll bar, left of it and above it, and inside.
+    for (const int x : {-3, 0, int(view.right) - 1, int(view.right) + 5})
+        for (const int y : {-3, 0, page - 1, page + 5}) {
+            const bool seen = x >= 0 && y >= 0 && x < view.right && y < page;
+            const std::string name = "a move to " + std::to_string(x) + "," + std::to_string(y);
+            SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("before"));
+            SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+            if (seen)
+                ModelStamp(want, g_adjust, 100 + x, 100 + y);
+            EXPECT_EQ(seen, Text(g_statusBar) != "before") << name;
+            EXPECT_TRUE(want == Capture(g_image)) << name;
+        }
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
     EXPECT_EQ(nullptr, GetCapture());
     // After a lost capture, a button held since the press only reads out.
     SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 500));
     SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);
     want = Capture(g_image);
-    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 4));
-    EXPECT_EQ("(103,104)-R:0,G:0,B:0", Text(g_statusBar));
+    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
+    EXPECT_EQ("(400,104)-R:0,G:0,B:0", Text(g_statusBar));
     EXPECT_TRUE(want == Capture(g_image)) << "a move after the capture was lost";
 }
 
