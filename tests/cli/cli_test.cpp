@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -28,9 +27,9 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
     std::fclose(out);
     std::fclose(err);
     const Bytes said = ReadFileBytes(dir.Path("stdout"));
+    *text = std::string(said.begin(), said.end()) + "|";
     const Bytes complained = ReadFileBytes(dir.Path("stderr"));
-    *text = std::string(said.begin(), said.end()) + "|" +
-            std::string(complained.begin(), complained.end());
+    text->append(complained.begin(), complained.end());
     for (size_t at; (at = text->find(dir.root)) != std::string::npos;)
         text->erase(at, dir.root.size() + 1);
     return code;

@@ -21,9 +21,8 @@ TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
         SCOPED_TRACE("width " + std::to_string(width));
         ScopedImage s;
         ScopedImage pasted;
-        ASSERT_TRUE(s.image.Create(width, 2));
-        Scramble(s.image, 4);
-        FillPattern(s.image);
+        const Bytes dib = MakeDib(width, 2, 32);  // fourth bytes set, to be dropped
+        ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
         const Bytes want = MakeDib(width, 2, 24, 40, 0, 0);
         EXPECT_TRUE(DibOf(s.image) == want);
         bool published = false;

@@ -340,10 +340,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     RefitCanvas();
     SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
     g_scrollY = 5000;
-    RECT doubled = frame;
-    doubled.right += frame.right - frame.left;
-    doubled.bottom += frame.bottom - frame.top;
-    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), LPARAM(&doubled));
+    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), LPARAM(&frame));
     expectLayout(2 * dpi);
     RECT view;
     GetClientRect(g_canvas, &view);

@@ -71,14 +71,6 @@ inline void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
     rgb[2] = uint8_t(11 * x + 7 * y + 3);
 }
 
-inline void FillPattern(PixelImage& image) {
-    uint8_t rgb[3];
-    for (int32_t i = 0; i < image.GetWidth() * image.GetHeight(); ++i) {
-        ColourAt(i % image.GetWidth(), i / image.GetWidth(), rgb);
-        std::reverse_copy(rgb, rgb + 3, image.RowPixels(0) + 4 * i);
-    }
-}
-
 inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize = 40,
                      uint32_t compression = 0, uint8_t fill = 0xEE) {
     const bool masks = bits == 32 && headerSize == 40 && compression == 3;
