@@ -46,7 +46,9 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
         const char* saysFirst;  // the start of standard output, "|", then standard error
     } runs[] = {
         {"info pic.bmp", "9x6\n|"},
-        {"--help", "usage:\n  velmora-cli info IN.bmp "},
+        {"--help",
+         "usage:\n  velmora-cli info IN.bmp                                   print "
+         "WIDTHxHEIGHT\n"},
         {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"},
     };
     for (const auto& run : runs) {

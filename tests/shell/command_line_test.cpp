@@ -15,7 +15,6 @@ TEST(CommandLineTest, TailAndPathFollowTheStartUpRules) {
         {"quote not last", "v.exe \"a b.bmp\"  ", "\"a b.bmp\"  ", "a b.bmp\"  "},
         {"one quote alone", "v.exe \"", "\"", ""},
         {"one off each end", "v.exe \"\"\"a\"\"\"", "\"\"\"a\"\"\"", "\"\"a\"\""},
-        {"end quote only", "v.exe a\"", "a\"", "a"},
         {"blanks only", "\"v.exe\"   ", "", ""},
         {"name unclosed", "\"C:\\v.exe a.bmp", "", ""},
         {"no blank after name", "\"v.exe\"\"a.bmp\"", "\"a.bmp\"", "a.bmp"},

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "image/bmp_file.h"
 #include "shell/canvas_view.h"
 #include "shell/commands.h"
 #include "shell/display_scale.h"
@@ -73,12 +72,9 @@ class ShellTest : public ::testing::Test {
     void TearDown() override { DestroyWindow(g_mainWindow); }
     void Start(const std::string& commandLine) {
         StartVelmora(GetModuleHandleA(nullptr), commandLine.c_str());
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) {  // the quit of the last window, destroyed
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
+            if (msg.message != WM_QUIT)  // the quit of the last window, destroyed
                 DispatchMessageA(&msg);
-            }
-        }
     }
     // A name without a drive, or a box's answer, is a scratch file.
     std::string Path(const std::string& name) const {
@@ -227,10 +223,10 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
                 SendMessageA(g_canvas, bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, message, 0);
                 const bool wide = bar == SB_VERT && code == SB_THUMBTRACK;
                 const int want = wide ? from : std::clamp(from + steps[code], 0, last);
-                const std::string name = "bar " + std::to_string(bar) + " code " +
-                                         std::to_string(code) + " from " + std::to_string(from);
-                EXPECT_EQ(want, offset) << name;
-                EXPECT_EQ(want, GetScrollPos(g_canvas, bar)) << name;
+                SCOPED_TRACE(testing::Message()
+                             << "bar " << bar << " code " << code << " from " << from);
+                EXPECT_EQ(want, offset);
+                EXPECT_EQ(want, GetScrollPos(g_canvas, bar));
             }
     }
     // A scroll shows the picture at its new offset at once, before any other message.
@@ -274,44 +270,47 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_TRUE(want == Capture(g_image)) << "a move after the capture was lost";
 }
 
-// The bar is laid out in 96-dots-per-inch units scaled for the display, exactly as ever at 96, with
-// digits that fit; the picture is never scaled, so the readout names the pixel under the mouse.
+// The bar is laid out in 96-dots-per-inch units scaled for the window's display, with digits that
+// fit; the picture is never scaled, so the readout names the pixel under the mouse.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {
         ASSERT_EQ(UINT(atoi(expected)), dpi) << "the prefix's scale did not reach the window";
     }
-    struct Column {
-        const char* name;
-        LONG labelX;
-        LONG labelWidth;
-        LONG boxX;  // 48 wide, and the up-down's 24 after it
+    RECT frame;
+    GetWindowRect(g_mainWindow, &frame);
+    EXPECT_NEAR(600 * double(dpi) / 96, frame.right - frame.left, dpi == 96 ? 0 : 1);
+    EXPECT_NEAR(450 * double(dpi) / 96, frame.bottom - frame.top, dpi == 96 ? 0 : 1);
+    ASSERT_TRUE(g_image.Create(64, 5000));
+    RefitCanvas();
+    SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
+    g_scrollY = 5000;
+    // Every edge of the bar's labels, boxes and arrows, then the canvas's top.
+    const auto edges = [] {
+        std::vector<LONG> all;
+        for (const HWND* column :
+             {g_adjustBar.label, g_adjustBar.edit, g_adjustBar.upDown, &g_canvas})
+            for (int i = 0; i < (column == &g_canvas ? 1 : kAdjustCount); ++i) {
+                RECT r;
+                GetWindowRect(column[i], &r);
+                MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&r), 2);
+                all.insert(all.end(), {r.left, r.top, r.right, r.bottom});
+            }
+        all.resize(all.size() - 2);  // the canvas's right and bottom follow the window's
+        return all;
     };
-    const Column columns[] = {
-        {"R", 4, 22, 28},
-        {"G", 108, 22, 132},
-        {"B", 212, 22, 234},
-        {"pen", 320, 122, 442},
-    };
-    // Exact at 96; elsewhere any rounding of each scaled length will do.
-    const auto expectAt = [](HWND window, RECT at96, UINT scale, const std::string& name) {
-        RECT got;
-        GetWindowRect(window, &got);
-        MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&got), 2);
-        const LONG want[] = {at96.left, at96.top, at96.right, at96.bottom};
-        const LONG edges[] = {got.left, got.top, got.right, got.bottom};
-        for (int i = 0; i < 4; ++i)
-            EXPECT_NEAR(want[i] * scale / 96.0, edges[i], scale == 96 ? 0 : 1)
-                << name << " at " << scale;
-    };
-    const auto expectLayout = [&](UINT scale) {
+    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
+    const std::vector<LONG> at96 = edges();
+    for (const UINT scale : {2 * dpi, dpi}) {
+        HFONT font = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
+        SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&frame));
+        EXPECT_TRUE(scale == 2 * dpi || GetObjectType(font) == 0) << "the font for 2x still held";
+        const std::vector<LONG> got = edges();
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(at96[i] * scale / 96.0, got[i], 1)
+                << "edge " << i % 4 << " (left, top, right, bottom) of window " << i / 4
+                << " (4 labels, 4 boxes, 4 arrows, the canvas) at " << scale;
         for (int i = 0; i < kAdjustCount; ++i) {
-            const Column& c = columns[i];
-            const std::string name = c.name;
-            expectAt(g_adjustBar.label[i], {c.labelX, 5, c.labelX + c.labelWidth, 25}, scale, name);
-            expectAt(g_adjustBar.edit[i], {c.boxX, 4, c.boxX + 48, 26}, scale, name + " box");
-            expectAt(g_adjustBar.upDown[i], {c.boxX + 48, 4, c.boxX + 72, 26}, scale,
-                     name + " arrows");
             SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, i < kAdjustPenSize ? -999 : 99);
             char digits[16];
             GetWindowTextA(g_adjustBar.edit[i], digits, sizeof digits);
@@ -323,32 +322,13 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             ReleaseDC(g_adjustBar.edit[i], dc);
             RECT box;
             GetClientRect(g_adjustBar.edit[i], &box);
-            EXPECT_LT(text.cx, box.right) << digits << " in the " << name << " box at " << scale;
-            EXPECT_LE(text.cy, box.bottom) << digits << " in the " << name << " box at " << scale;
+            EXPECT_LT(text.cx, box.right) << digits << " in box " << i << " at " << scale;
+            EXPECT_LE(text.cy, box.bottom) << digits << " in box " << i << " at " << scale;
         }
-        RECT canvas;
-        GetWindowRect(g_canvas, &canvas);
-        MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&canvas), 2);
-        EXPECT_NEAR(32 * scale / 96.0, canvas.top, scale == 96 ? 0 : 1) << "canvas at " << scale;
-    };
-    RECT frame;
-    GetWindowRect(g_mainWindow, &frame);
-    EXPECT_NEAR(600 * double(dpi) / 96, frame.right - frame.left, dpi == 96 ? 0 : 1);
-    EXPECT_NEAR(450 * double(dpi) / 96, frame.bottom - frame.top, dpi == 96 ? 0 : 1);
-    expectLayout(dpi);
-    ASSERT_TRUE(g_image.Create(64, 5000));
-    RefitCanvas();
-    SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
-    g_scrollY = 5000;
-    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), LPARAM(&frame));
-    expectLayout(2 * dpi);
+    }
     RECT view;
     GetClientRect(g_canvas, &view);
     EXPECT_EQ(5000 - view.bottom, g_scrollY) << "the offset is clamped as after a resize";
-    HFONT scaledFont = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
-    SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), LPARAM(&frame));
-    EXPECT_EQ(0, GetObjectType(scaledFont)) << "the font for twice the scale is still held";
-    expectLayout(dpi);
     g_image.SetGreen(17, g_scrollY + 9, 77);
     SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(17, 9));
     EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));

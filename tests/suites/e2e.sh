@@ -57,10 +57,8 @@ xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
   mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
 import -window root -depth 8 "ppm:$work/shot.ppm"
 # Paced moves (a queue of several hands over only the newest) 10 pixels apart, joined by pen 10
-# into one band over rows 95 to 104, and only there.
+# into one band over rows 95 to 104; the window tests hold every other pixel to a model.
 check "the stroke shows where the button was dragged, as wide as the pen" test "$(colours 251 10 10 95)" = 100,80,160
-check "the rest of the picture is unchanged" \
-  test "$( (colours 300 95 0 0 && colours 300 95 0 105 && colours 30 10 270 95) | sort -u)" = 40,80,160
 xdotool key --clearmodifiers ctrl+s sleep 1
 check "Ctrl+S after a stamp saves the stroke: pixel (150,100) of the file, blue first" \
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
