@@ -55,7 +55,7 @@ int VerticalRange() {
     return high;
 }
 
-// MainFrame started as the entry starts it, without the message loop.
+// MainFrame started as the entry starts it, on a tall picture, without the message loop.
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -67,15 +67,13 @@ class ShellTest : public ::testing::Test {
         WriteFileBytes(Path("wide.bmp"), MakeBmp(7, 2));
         WriteFileBytes(Path("tall.bmp"), MakeBmp(3, 3000));
         WriteFileBytes(Path("notes.txt"), Bytes{'n', 'o'});
-        Start("velmora.exe");
-    }
-    void TearDown() override { DestroyWindow(g_mainWindow); }
-    void Start(const std::string& commandLine) {
-        StartVelmora(GetModuleHandleA(nullptr), commandLine.c_str());
+        StartVelmora(GetModuleHandleA(nullptr),
+                     ("velmora.exe \"" + Path("tall.bmp") + "\"").c_str());
         for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
             if (msg.message != WM_QUIT)  // the quit of the last window, destroyed
                 DispatchMessageA(&msg);
     }
+    void TearDown() override { DestroyWindow(g_mainWindow); }
     // A name without a drive, or a box's answer, is a scratch file.
     std::string Path(const std::string& name) const {
         const bool whole = name.empty() || name.find_first_of("#:") != std::string::npos;
@@ -334,11 +332,9 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));
 }
 
-// Exit closes without asking; a window refused at start ends the loop that nothing else could
-// end, with 1.
+// The picture named on the command line opens, scrollable over its whole height. Exit closes
+// without asking; a window refused at start ends the loop that nothing else could end, with 1.
 TEST_F(ShellTest, StartAndExit) {
-    DestroyWindow(g_mainWindow);
-    Start("velmora.exe \"" + Path("tall.bmp") + "\"");
     EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow));
     EXPECT_EQ(3000, VerticalRange());
     EXPECT_TRUE(GetWindowLongA(g_mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
