@@ -27,7 +27,7 @@ tally() {
 }
 replaced() { find "$1" -name "*.bmp" -newer "$work/started" | wc -l; }
 
-# Ctrl+C once a few files are done: exit 130, the count it prints new, the rest old, no temporary.
+# Ctrl+C once a few files are done: exit 130, those it counts new, the rest old.
 copies "$work/int" 300 200
 "$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/int/*.bmp >"$work/said" &
 pid=$!
@@ -36,19 +36,19 @@ kill -INT "$pid"
 wait "$pid"
 status=$?
 read -r old new entries < <(tally "$work/int")
-check "Ctrl+C stops add-all (exit $status) after $new files, leaving the rest old and nothing else" \
+check "Ctrl+C stops add-all (exit $status) after $new files, the rest old, nothing else" \
   test "$status $(cat "$work/said") $entries" = "130 $new done, 0 failed, $old not done: interrupted 300"
 
-# Watched frozen, so that the kill finds what is seen: the first group of 64 files in place, eight
-# of the second staged (open beside the one being read), and none between its link and its
-# rename, the one moment a staged file has a name.
+# Watched frozen, so that the kill finds what is seen: the first group of 64 files in place,
+# eight of the second staged (open beside the one being read), and none between its link and
+# its rename, the one moment a staged file has a name.
 copies "$work/kill" 160 300
 "$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/kill/*.bmp >/dev/null &
 pid=$!
 open=0
 while kill -STOP "$pid" && [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != Z ]; do
   open=$(find "/proc/$pid/fd" -lname "$work/kill/*" | wc -l)
-  if [ "$(replaced "$work/kill")" -ge 64 ] && [ "$open" -ge 9 ] && [ "$(ls -A "$work/kill" | wc -l)" = 160 ]; then
+  if [ "$(replaced "$work/kill")" -ge 64 -a "$open" -ge 9 -a "$(ls -A "$work/kill" | wc -l)" = 160 ]; then
     kill -9 "$pid"
     break
   fi
@@ -76,6 +76,6 @@ else
   for f in "$work"/full/*.bmp; do
     if cmp -s "$f" "$work/old.bmp"; then echo "velmora-cli: cannot save $f: disk full"; fi
   done >"$work/kept"
-  check "each file that failed is named and keeps its old bytes" cmp -s "$work/kept" "$work/complaints"
+  check "each file that failed is named and keeps its bytes" cmp -s "$work/kept" "$work/complaints"
 fi
 finish

@@ -41,8 +41,7 @@ TEST(CodecTest, ReadersMatchTheModels) {
     EXPECT_FALSE(LoadBmp(s.image, nullptr));
     EXPECT_FALSE(LoadBmp(s.image, dir.root.c_str(), &error));  // a folder
     EXPECT_EQ(error, BmpError::kCannotOpen);
-    // 30000 x 25000 pixels (3 GB as an image) in a sparse file: the header tells its size, while
-    // no image holds it.
+    // 30000 x 25000 pixels, 3 GB as an image, in a sparse file.
     Bytes head = MakeBmp(1, 1);
     PutLe32(head, 18, 30000);
     PutLe32(head, 22, 25000);
@@ -51,9 +50,6 @@ TEST(CodecTest, ReadersMatchTheModels) {
     fs::resize_file(path, 54 + uint64_t{90000} * 25000, refused);
     if (refused)
         GTEST_SKIP() << "no sparse file of 2.25 GB here: " << refused.message();
-    BmpLayout layout{0, 0, 0, 0};
-    EXPECT_TRUE(ReadBmpLayout(path.c_str(), &layout, &error));
-    EXPECT_EQ(layout.height, 25000);
     EXPECT_FALSE(LoadBmp(s.image, path.c_str(), &error));
     EXPECT_EQ(error, BmpError::kTooLarge);
     EXPECT_TRUE(Capture(s.image) == Blank(128, 128));

@@ -16,7 +16,7 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_TRUE(Capture(s.image) == Blank(3, 2));
     Scramble(s.image, 2);
     const Picture before = Capture(s.image);
-    // 65536^2 wraps a 32-bit count to 0; 32768 x 32769 wraps four bytes a pixel to a small block.
+    // 65536^2 wraps a 32-bit count to 0; 32768 x 32769 a four-byte pixel count to a small one.
     for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {-1, 5}, {65536, 65536}, {32768, 32769}})
         EXPECT_FALSE(s.image.Create(w, h)) << w << "x" << h;
     EXPECT_FALSE(s.image.SetGreen(0, 2, 9));

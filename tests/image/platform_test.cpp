@@ -84,7 +84,7 @@ static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const Pix
 }
 #endif
 
-// The old file stays as it was with nothing beside it, and a refusal the user can act on is named.
+// The old file stays, with nothing beside it, and a refusal the user can act on is named.
 TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
     ScopedImage s;
     for (const SaveFault& fault : SaveFaults()) {

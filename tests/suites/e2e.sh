@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# velmora.exe under Wine on a private Xvfb, driven as a user drives it, then shown at three
-# display scales.
+# velmora.exe under Wine on a private Xvfb, driven as a user would, then at three scales.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 . tests/suites/lib/report.sh
@@ -14,15 +13,15 @@ trap '[ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null; velmora_wine_stop; rm -r
 python3 scripts/make_bmp.py "$work/in.bmp" 300 900 40 80 160  # a colour found nowhere else
 cp "$work/in.bmp" "$work/second.bmp"
 
-find_window() {  # PATTERN: prints the first visible window whose name matches, within 20 s
-  timeout 20 bash -c 'until xdotool search --onlyvisible --name "$0" 2>/dev/null | grep -m 1 .; do sleep 0.2; done' "$1"
+find_window() {  # PATTERN: the first visible window so named, within 20 s
+  timeout 20 sh -c 'until xdotool search --onlyvisible --name "$0" | grep -m1 .; do sleep .2; done' "$1" 2>/dev/null
 }
 start_velmora() {  # ARGS...: sets app_pid and window
   (cd "$work" && exec wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1) &
   app_pid=$!
   window=$(find_window '^Velmora') || finish
 }
-# colours W H X Y: the colours ("r,g,b" lines) in that part of the picture on the last shot.
+# colours W H X Y: the "r,g,b" lines in that part of the picture on the last shot.
 colours() {
   convert "$work/shot.ppm" -crop "$1x$2+$((cx + $3))+$((cy + $4))" +repage -unique-colors txt:- |
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
@@ -38,19 +37,19 @@ import -window root -depth 8 "ppm:$work/shot.ppm"
 read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
 check "the picture shows at 1:1" test -n "${cy:-}"
 [ -n "${cy:-}" ] || finish
-# Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar above the canvas.
+# Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar.
 xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1 \
   mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
 # A double-click on in.bmp, first in the folder File > Open lists and over the canvas, closes the
 # dialog with the button still down: the picture that opens must not be painted.
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f o
 eval "$(xdotool getwindowgeometry --shell "$(find_window '^開く$')")"
-xdotool mousemove $((X + 45)) $((Y + 65)) sleep 0.3 mousedown 1 sleep 0.08 mouseup 1 mousedown 1 sleep 0.5 mouseup 1
+xdotool mousemove $((X + 45)) $((Y + 65)) sleep .3 mousedown 1 sleep .08 mouseup 1 mousedown 1 sleep .5 mouseup 1
 check "the double-clicked file names the title" find_window '^Velmora - .*in\.bmp$'
 xdotool key --clearmodifiers ctrl+s sleep 1
 check "Ctrl+S before a stamp leaves the file as it was" cmp -s "$work/in.bmp" "$work/second.bmp"
 sleep 1 && import -window root -depth 8 "ppm:$work/shot.ppm"
-check "the double-click, over the picture, leaves it unpainted" test "$(colours 300 200 0 0)" = 40,80,160 \
+check "the double-click over the picture leaves it unpainted" test "$(colours 300 200 0 0)" = 40,80,160 \
   -a $((X + 45 >= cx && X + 45 < cx + 300 && Y + 65 >= cy && Y + 65 < cy + 200)) = 1
 xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
   $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep 0.1; done) mouseup 1 \
@@ -58,16 +57,16 @@ xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
 import -window root -depth 8 "ppm:$work/shot.ppm"
 # Paced moves (a queue of several hands over only the newest) 10 pixels apart, joined by pen 10
 # into one band over rows 95 to 104; the window tests hold every other pixel to a model.
-check "the stroke shows where the button was dragged, as wide as the pen" test "$(colours 251 10 10 95)" = 100,80,160
+check "the stroke shows where it was dragged, as wide as the pen" test "$(colours 251 10 10 95)" = 100,80,160
 xdotool key --clearmodifiers ctrl+s sleep 1
-check "Ctrl+S after a stamp saves the stroke: pixel (150,100) of the file, blue first" \
+check "Ctrl+S after a stamp saves the stroke: pixel (150,100), blue first" \
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
 xdotool key --clearmodifiers ctrl+o
 check "Ctrl+O shows the open dialog" find_window '^開く$'
 xdotool key --clearmodifiers Escape sleep 0.3 key --clearmodifiers ctrl+shift+s
 check "Ctrl+Shift+S shows the save dialog" find_window '^保存$'
-xdotool key --clearmodifiers Escape sleep 0.3 key --clearmodifiers ctrl+c sleep 0.3 key --clearmodifiers ctrl+v
-check "Ctrl+C, then Ctrl+V pastes the picture, which has no name" find_window '^Velmora - $'
+xdotool key --clearmodifiers Escape sleep .3 key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
+check "Ctrl+C, then Ctrl+V pastes the picture, with no name" find_window '^Velmora - $'
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
 timeout 10 tail --pid="$app_pid" -f /dev/null
 kill "$app_pid" 2>/dev/null  # still running after 10 s
@@ -80,7 +79,7 @@ velmora_wine_stop
 # check, then the program on a picture of 1-pixel checks, whose screen is kept in build/dpi/.
 python3 scripts/make_bmp.py "$work/checks.bmp" 64 64 checks
 mkdir -p "$build_root/dpi"
-# Only real Windows stretches a program that declares no awareness, so the declaration is checked.
+# Only real Windows stretches a program that does not declare its awareness.
 check "velmora.exe declares per-monitor awareness" \
   grep -q PerMonitorV2 <(strings "$build_root/windows/shell/velmora.exe")
 layout_test() {  # SCALE: the window tests' layout check, its failures shown
@@ -88,14 +87,14 @@ layout_test() {  # SCALE: the window tests' layout check, its failures shown
     </dev/null 2>&1 | iconv -c -f CP932 -t UTF-8 | grep -A4 Failure
   [ "${PIPESTATUS[0]}" = 0 ]
 }
-shown_at_one_to_one() {  # PNG: from its first magenta pixel on, the screen holds the file's pixels
+shown_at_one_to_one() {  # PNG: from its first magenta pixel, the screen holds the checks
   local at
   at=$(convert "$1" txt:- | sed -n '/#FF00FF/{s/^\([0-9]*\),\([0-9]*\):.*/+\1+\2/p;q}')
   [ -n "$at" ] && [ "$(compare -metric AE "$1[64x64$at]" "$work/checks.bmp" null: 2>&1)" = 0 ]
 }
 for scale in 96 144 192; do
   prefix=$build_root/wineprefix-dpi$scale
-  if [ ! -f "$prefix/.scale" ]; then  # a copy of the prepared prefix at this scale, made once
+  if [ ! -f "$prefix/.scale" ]; then  # the prepared prefix, copied once per scale
     rm -rf "$prefix" && cp -a "$build_root/wineprefix" "$prefix"
     for key in 'HKCU\Control Panel\Desktop' 'HKCU\Software\Wine\Fonts'; do
       WINEPREFIX=$prefix wine reg add "$key" /v LogPixels /t REG_DWORD /d "$scale" /f >/dev/null 2>&1 </dev/null
@@ -104,7 +103,7 @@ for scale in 96 144 192; do
     touch "$prefix/.scale"
   fi
   velmora_wine_start "$prefix"
-  check "at $scale dpi the bar, its boxes and fonts scale and the picture does not" layout_test "$scale"
+  check "at $scale dpi the bar and its fonts scale, the picture does not" layout_test "$scale"
   start_velmora checks.bmp >/dev/null
   sleep 1
   import -window root "$build_root/dpi/scale-$scale.png"

@@ -111,7 +111,7 @@ struct ScopedImage {
     ~ScopedImage() { image.Release(); }
 };
 
-// Every byte, fourth ones included; each channel takes all 256 values in any 256 pixels in a row.
+// Every byte, fourth ones too; a channel takes all 256 values in any 256 pixels in a row.
 inline void Scramble(PixelImage& image, uint32_t seed) {
     for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight() * 4; ++i)
         image.RowPixels(0)[i] = uint8_t(i / 4 * (i % 4 * 2 + 1) * 37 + seed * (i % 4 + 3));
