@@ -64,8 +64,8 @@ for suite in "${suites[@]}"; do
       velmora_wine_stop
       ;;
     extra)
-      # Further suites (fuzzing, end-to-end runs) add scripts here: tests/suites/*.sh, each
-      # printing a CTest-style closing line.
+      # Runs that need a desktop of their own: tests/suites/*.sh, each printing a CTest-style
+      # closing line.
       for script in tests/suites/*.sh; do
         [ -e "$script" ] || continue
         log=$(mktemp)

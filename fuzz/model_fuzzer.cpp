@@ -1,5 +1,4 @@
-// Every input is read as a clipboard block and a BMP file in memory, against the models; one in
-// four also from a file and through the streamed add (files make a run fifteen times slower).
+// One input in four also goes through a file and the streamed add: files are fifteen times slower.
 #include <cstdlib>
 
 #include "tests/support/test_files.h"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# add-all --in-place VELMORA-CLI stopped by Ctrl+C, by kill -9 with new files staged, and by a
-# disk that fills: every file must be its old self or add's output, whole, with nothing beside.
+# add-all --in-place VELMORA-CLI stopped by Ctrl+C, kill -9 and a full disk: every file must be
+# its old self or add's output, whole, with nothing beside.
 set -uo pipefail
 cli=$1
 cd "$(dirname "$0")/../.."
@@ -39,9 +39,8 @@ read -r old new entries < <(tally "$work/int")
 check "Ctrl+C stops add-all (exit $status) after $new files, the rest old, nothing else" \
   test "$status $(cat "$work/said") $entries" = "130 $new done, 0 failed, $old not done: interrupted 300"
 
-# Watched frozen, so that the kill finds what is seen: the first group of 64 files in place,
-# eight of the second staged (open beside the one being read), and none between its link and
-# its rename, the one moment a staged file has a name.
+# Killed while stopped, as watched: the first group of 64 files in place, eight of the next
+# staged (open beside the one being read), none between its link and rename, when it has a name.
 copies "$work/kill" 160 300
 "$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/kill/*.bmp >/dev/null &
 pid=$!
@@ -61,8 +60,7 @@ read -r old new entries < <(tally "$work/kill")
 check "kill -9 with $open files open: every file old ($old) or new ($new), and nothing else" \
   test $status = 137 -a $((old + new)) = 160 -a "$entries" = 160 -a "$new" -ge 64 -a "$old" -ge 8
 
-# A 1 MiB tmpfs holds twenty 30 KB files and twelve new ones: the rest must fail one by one, each
-# named, and keep its old bytes.
+# A 1 MiB tmpfs holds twenty 30 KB files and twelve new ones: the rest must fail one by one.
 if [ "$(id -u)" != 0 ] || ! mkdir "$work/full" || ! mount -t tmpfs -o size=1m velmora "$work/full"; then
   echo "  skipped: a full disk needs root and a tmpfs mount"
 else
@@ -72,7 +70,7 @@ else
   status=$?
   read -r old new entries < <(tally "$work/full")
   check "a full disk fails $old files (exit $status), the rest done" \
-    test "$status $(cat "$work/said") $entries" = "1 $new done, $old failed 20" -a "$old" -gt 0 -a "$new" -gt 0
+    test "$status $(cat "$work/said") $entries" = "1 $new done, $old failed 20" -a $old -gt 0 -a $new -gt 0
   for f in "$work"/full/*.bmp; do
     if cmp -s "$f" "$work/old.bmp"; then echo "velmora-cli: cannot save $f: disk full"; fi
   done >"$work/kept"

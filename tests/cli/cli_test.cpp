@@ -8,8 +8,8 @@
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
-// Runs the words of `line` in the folder, where names ending in .bmp, and names marked with a
-// leading %, are taken. Standard output and error come back in `text`, paths without the folder.
+// Runs `line` with its .bmp names, and names marked %, in the folder; gives back standard output,
+// "|" and standard error, with the folder's path taken out.
 static int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
     std::vector<std::string> args{"velmora-cli"};
     std::istringstream words(line);
@@ -35,8 +35,7 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
     return code;
 }
 
-// Stamps go in place, a square per point in order; points far outside miss the image. The "-"
-// pipes, against a file an independent program wrote, are pipe_round_trip.cmake's.
+// Stamps go in place, a square per point in order. The "-" pipes are pipe_round_trip.cmake's.
 TEST(CliTest, DoesTheWorkAndExitsZero) {
     ScratchDir dir;
     std::string text;
@@ -63,8 +62,7 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     EXPECT_TRUE(got == want);
 }
 
-// Wrong arguments get one line and a pointer to the help (exit 2), a file that fails one line
-// (exit 1); neither touches a file.
+// A wrong argument gets a line and a pointer to the help, a failed file a line; nothing changes.
 TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     const struct {
         const char* line;
@@ -109,9 +107,8 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     }
 }
 
-// add-all's outputs equal add's, in a folder and in place; falling widths expose stale bytes in
-// the reused buffer, and odd files have a byte past the rows. A bad file fails alone. The names
-// end in ソ, whose second byte in code page 932 is a backslash.
+// add-all's outputs equal add's; falling widths show stale bytes in the reused buffer, odd files
+// have a byte past the rows, and the names end in ソ, whose second byte in code page 932 is '\'.
 TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     ScratchDir dir;
     std::string text;

@@ -38,8 +38,7 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_TRUE(Capture(s.image) == Picture{});
 }
 
-// Runs of 1-5 and 15-17 pixels reach every tail of the vector loops, at heights 1 and 17; offsets
-// at, past and far beyond the limits. A second pass catches a way that works only on fresh data.
+// Runs of 1-5 and 15-17 pixels reach every vector tail; a second pass, a way good only once.
 TEST(PixelTest, WholeImageWaysMatchTheModel) {
 #if defined(__x86_64__) || defined(_M_X64)
     EXPECT_TRUE(HasVectorCode());

@@ -47,8 +47,7 @@ struct SaveFault {
     mode_t fileMode;
     SystemReason reason;  // what the failure must name
 };
-// In a sticky folder only the final rename fails, as the old file is another user's: only root
-// can leave one.
+// In a sticky folder only the rename fails, the old file being another user's: root's to set.
 static std::vector<SaveFault> SaveFaults() {
     std::vector<SaveFault> faults{
         {"cut off after the headers", 54, 0777, 0666, SystemReason::kNone},
@@ -60,8 +59,7 @@ static std::vector<SaveFault> SaveFaults() {
     return faults;
 }
 
-// Root ignores permission bits, so the save runs as "nobody"; root's saved set-user-ID lets the
-// test come back.
+// Root ignores permission bits: the save runs as "nobody", and the saved set-user-ID comes back.
 static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const PixelImage& image,
                         const std::string& target, SystemReason* reason) {
     const bool root = geteuid() == 0;

@@ -104,9 +104,8 @@ class ShellTest : public ::testing::Test {
     ScratchDir scratch;
 };
 
-// Every successful open, drop and save clears the modified flag and names the file, which holds
-// the picture; a paste forgets the name; nothing else touches either. A drop opens only its first
-// file, whole. Save-as adds ".bmp" to a name not ending in it in any case, and asks itself.
+// Each open, drop and save clears the modified flag and names the file, which holds the picture; a
+// paste forgets the name; nothing else touches either. Save-as adds ".bmp" where it is missing.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
@@ -196,8 +195,7 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
 }
 
-// A drag stamps and reads out only where the user sees the picture, though the capture brings
-// every move.
+// A drag stamps and reads out only where the user sees the picture, whatever the capture brings.
 TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
@@ -258,8 +256,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_EQ(nullptr, GetCapture());
 }
 
-// The bar is laid out in 96-dots-per-inch units scaled for the window's display, with digits that
-// fit; the picture is never scaled, so the readout names the pixel under the mouse.
+// The bar scales from 96 dots per inch with digits that fit; the picture, and so the readout, not.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {
@@ -271,8 +268,6 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     EXPECT_NEAR(450 * double(dpi) / 96, frame.bottom - frame.top, dpi == 96 ? 0 : 1);
     ASSERT_TRUE(g_image.Create(64, 5000));
     RefitCanvas();
-    SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
-    g_scrollY = 5000;
     // Every edge of the bar's labels, boxes and arrows, then the canvas's top.
     const auto edges = [] {
         std::vector<LONG> all;
@@ -291,7 +286,12 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const std::vector<LONG> at96 = edges();
     for (const UINT scale : {2 * dpi, dpi}) {
         HFONT font = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
+        SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
+        g_scrollY = 5000;
         SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&frame));
+        RECT view;
+        GetClientRect(g_canvas, &view);
+        EXPECT_LE(g_scrollY, 5000 - view.bottom) << "the view runs past the picture";
         EXPECT_TRUE(scale == 2 * dpi || GetObjectType(font) == 0) << "a font still held";
         const std::vector<LONG> got = edges();
         for (size_t i = 0; i < got.size(); ++i)
@@ -314,16 +314,12 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             EXPECT_LE(text.cy, box.bottom) << digits << " in box " << i << " at " << scale;
         }
     }
-    RECT view;
-    GetClientRect(g_canvas, &view);
-    EXPECT_EQ(5000 - view.bottom, g_scrollY) << "the offset is clamped as after a resize";
     g_image.SetGreen(17, g_scrollY + 9, 77);
     SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(17, 9));
     EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));
 }
 
-// The picture named on the command line opens, scrollable over its whole height; the window takes
-// drops, its labels are code page 932 bytes, and the whole-image command reaches every row.
+// The picture named on the command line opens, scrollable over its whole height.
 TEST_F(ShellTest, StartsOnTheNamedPicture) {
     EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow));
     EXPECT_EQ(3000, VerticalRange());

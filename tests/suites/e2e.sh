@@ -27,9 +27,8 @@ colours() {
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
 
-# As a user: start on a BMP, raise the red offset and pen size with the arrows, open another BMP
-# by a double-click in File > Open, drag, save, copy and paste with the keys, read the screen and
-# the file back, and leave by File > Exit with code 0. A key works only when its menu item does.
+# As a user: set the offsets with the arrows, open a BMP by a double-click in File > Open, drag,
+# save, copy and paste by the keys, which work only when their menu items do, and leave.
 start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
 check "the title names the file on the command line" find_window '^Velmora - .*second\.bmp$'
 sleep 1
@@ -40,24 +39,23 @@ check "the picture shows at 1:1" test -n "${cy:-}"
 # Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar.
 xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1 \
   mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
-# A double-click on in.bmp, first in the folder File > Open lists and over the canvas, closes the
-# dialog with the button still down: the picture that opens must not be painted.
+# Double-clicking in.bmp, listed first and over the canvas, shuts File > Open with the button down.
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f o
 eval "$(xdotool getwindowgeometry --shell "$(find_window '^開く$')")"
 xdotool mousemove $((X + 45)) $((Y + 65)) sleep .3 mousedown 1 sleep .08 mouseup 1 mousedown 1 sleep .5 mouseup 1
 check "the double-clicked file names the title" find_window '^Velmora - .*in\.bmp$'
 xdotool key --clearmodifiers ctrl+s sleep 1
-check "Ctrl+S before a stamp leaves the file as it was" cmp -s "$work/in.bmp" "$work/second.bmp"
+check "Ctrl+S before a stamp leaves the file" cmp -s "$work/in.bmp" "$work/second.bmp"
 sleep 1 && import -window root -depth 8 "ppm:$work/shot.ppm"
-check "the double-click over the picture leaves it unpainted" test "$(colours 300 200 0 0)" = 40,80,160 \
+check "the double-click leaves the picture unpainted" test "$(colours 300 200 0 0)" = 40,80,160 \
   -a $((X + 45 >= cx && X + 45 < cx + 300 && Y + 65 >= cy && Y + 65 < cy + 200)) = 1
 xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
-  $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep 0.1; done) mouseup 1 \
+  $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep .1; done) mouseup 1 \
   mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
 import -window root -depth 8 "ppm:$work/shot.ppm"
 # Paced moves (a queue of several hands over only the newest) 10 pixels apart, joined by pen 10
 # into one band over rows 95 to 104; the window tests hold every other pixel to a model.
-check "the stroke shows where it was dragged, as wide as the pen" test "$(colours 251 10 10 95)" = 100,80,160
+check "the stroke is where it was dragged, pen-wide" test "$(colours 251 10 10 95)" = 100,80,160
 xdotool key --clearmodifiers ctrl+s sleep 1
 check "Ctrl+S after a stamp saves the stroke: pixel (150,100), blue first" \
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
@@ -75,8 +73,7 @@ check "File > Exit ends the program with exit code 0 (got $?)" test "$?" = 0
 app_pid=
 velmora_wine_stop
 
-# At 100, 150 and 200 % display scale, each in a Wine prefix of its own: the window tests' layout
-# check, then the program on a picture of 1-pixel checks, whose screen is kept in build/dpi/.
+# At 100, 150 and 200 %, each in a prefix of its own: the layout test, then 1-pixel checks shown.
 python3 scripts/make_bmp.py "$work/checks.bmp" 64 64 checks
 mkdir -p "$build_root/dpi"
 # Only real Windows stretches a program that does not declare its awareness.
@@ -97,7 +94,7 @@ for scale in 96 144 192; do
   if [ ! -f "$prefix/.scale" ]; then  # the prepared prefix, copied once per scale
     rm -rf "$prefix" && cp -a "$build_root/wineprefix" "$prefix"
     for key in 'HKCU\Control Panel\Desktop' 'HKCU\Software\Wine\Fonts'; do
-      WINEPREFIX=$prefix wine reg add "$key" /v LogPixels /t REG_DWORD /d "$scale" /f >/dev/null 2>&1 </dev/null
+      WINEPREFIX=$prefix wine reg add "$key" /v LogPixels /t REG_DWORD /d "$scale" /f &>/dev/null </dev/null
     done
     WINEPREFIX=$prefix wineserver -w  # the scale is read at the next start
     touch "$prefix/.scale"

@@ -1,5 +1,4 @@
-// Shared by the unit tests and the fuzz target: scratch files, inputs built byte by byte, and the
-// reference models every way of the core is held against.
+// Scratch files, inputs built byte by byte, and the models every way of the core is held to.
 #pragma once
 
 #include <algorithm>
@@ -62,9 +61,8 @@ inline uint32_t GetLe32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
 }
 
-// Pixel (x, y) of MakeBmp's and MakeDib's pictures, which are bottom-up with header bytes past
-// 40 of 0xDD, fourth bytes of 0x80 | (8x + y), and fill bytes `fill`, so a reader that takes any
-// of them for pixels shows. A 32-bit 40-byte header with compression 3 gets colour masks.
+// Pixel (x, y) of MakeBmp's and MakeDib's bottom-up pictures. Header bytes past 40 are 0xDD,
+// fourth bytes 0x80 | (8x + y), fill bytes `fill`: a reader that takes them for pixels shows.
 inline void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
     rgb[0] = uint8_t(17 * x + 3 * y + 1);
     rgb[1] = uint8_t(5 * x + 29 * y + 2);
@@ -199,8 +197,7 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
-// The streamed add against the way through the image: the same bytes in a new OUT, or the same
-// verdict with an old OUT kept. Blocks of 48 bytes split rows of 16 pixels and more.
+// The same bytes as the way through the image, or its verdict with the old OUT; 48-byte blocks.
 inline std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};

@@ -1,5 +1,4 @@
-# Sourced by the script suites: `check NAME COMMAND...` counts one check by the command's status;
-# `finish` prints the CTest closing line test.sh reads, and fails on any failed check or on none.
+# `check NAME COMMAND...` counts the command's status; `finish` prints CTest's closing line.
 passed=0 failed=0
 check() {
   local name=$1 verdict
