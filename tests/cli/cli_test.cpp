@@ -8,8 +8,8 @@
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
-// Runs `line` with its .bmp names, and names marked %, in the folder; gives back standard output,
-// "|" and standard error, with the folder's path taken out.
+// Runs `line` with its .bmp names, and names marked %, in the folder; gives back stdout, "|" and
+// stderr, with the folder's path taken out.
 static int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
     std::vector<std::string> args{"velmora-cli"};
     std::istringstream words(line);

@@ -47,7 +47,7 @@ struct SaveFault {
     mode_t fileMode;
     SystemReason reason;  // what the failure must name
 };
-// In a sticky folder only the rename fails, the old file being another user's: root's to set.
+// In a sticky folder only the rename fails, the old file being another's: root's to set.
 static std::vector<SaveFault> SaveFaults() {
     std::vector<SaveFault> faults{
         {"cut off after the headers", 54, 0777, 0666, SystemReason::kNone},
@@ -59,7 +59,7 @@ static std::vector<SaveFault> SaveFaults() {
     return faults;
 }
 
-// Root ignores permission bits: the save runs as "nobody", and the saved set-user-ID comes back.
+// Root ignores permission bits: the save runs as "nobody"; the saved set-user-ID comes back.
 static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const PixelImage& image,
                         const std::string& target, SystemReason* reason) {
     const bool root = geteuid() == 0;

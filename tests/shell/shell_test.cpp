@@ -104,8 +104,8 @@ class ShellTest : public ::testing::Test {
     ScratchDir scratch;
 };
 
-// Each open, drop and save clears the modified flag and names the file, which holds the picture; a
-// paste forgets the name; nothing else touches either. Save-as adds ".bmp" where it is missing.
+// Each open, drop and save clears the modified flag and names the file that holds the picture;
+// a paste forgets the name; nothing else touches either. Save-as adds any missing ".bmp".
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
@@ -202,7 +202,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     RECT view;
     GetClientRect(g_canvas, &view);
     const int page = view.bottom;
-    // Past 16 bits the bar's own position stands for the thumb, where the message's word jumps.
+    // Past 16 bits the bar's own position stands for the thumb: the message's word would jump.
     for (const int bar : {SB_HORZ, SB_VERT}) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
         const int shown = bar == SB_HORZ ? view.right : view.bottom;
@@ -254,6 +254,13 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         }
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
     EXPECT_EQ(nullptr, GetCapture());
+    // After a lost capture the button held only reads out.
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 500));
+    SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);
+    want = Capture(g_image);
+    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
+    EXPECT_EQ("(400,104)-R:0,G:0,B:0", Text(g_statusBar));
+    EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
 }
 
 // The bar scales from 96 dots per inch with digits that fit; the picture, and so the readout, not.
@@ -331,6 +338,13 @@ TEST_F(ShellTest, StartsOnTheNamedPicture) {
     const uint8_t blue = g_image.GetBlue(2, 2999);
     Run(IDM_WHOLE_IMAGE);
     EXPECT_EQ(blue + 9, g_image.GetBlue(2, 2999)) << "the whole-image command";
+    // A refused window ends with 1 the loop nothing else could end.
+    const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
+        return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
+    };
+    HHOOK hook = SetWindowsHookExA(WH_CBT, refuse, nullptr, GetCurrentThreadId());
+    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe")) << "a refused window";
+    UnhookWindowsHookEx(hook);
 }
 
 }  // namespace

@@ -27,10 +27,10 @@ colours() {
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
 
-# As a user: set the offsets with the arrows, open a BMP by a double-click in File > Open, drag,
-# save, copy and paste by the keys, which work only when their menu items do, and leave.
+# As a user: set the offsets, open a BMP by a double-click in File > Open, drag, save, copy and
+# paste by the keys, which work only when their menu items do, and leave.
 start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
-check "the title names the file on the command line" find_window '^Velmora - .*second\.bmp$'
+check "the title names the command line's file" find_window '^Velmora - .*second\.bmp$'
 sleep 1
 import -window root -depth 8 "ppm:$work/shot.ppm"
 read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
@@ -39,7 +39,7 @@ check "the picture shows at 1:1" test -n "${cy:-}"
 # Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar.
 xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1 \
   mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
-# Double-clicking in.bmp, listed first and over the canvas, shuts File > Open with the button down.
+# Double-clicking in.bmp, first in File > Open and over the canvas, shuts it with a button down.
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f o
 eval "$(xdotool getwindowgeometry --shell "$(find_window '^開く$')")"
 xdotool mousemove $((X + 45)) $((Y + 65)) sleep .3 mousedown 1 sleep .08 mouseup 1 mousedown 1 sleep .5 mouseup 1
@@ -69,11 +69,11 @@ xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
 timeout 10 tail --pid="$app_pid" -f /dev/null
 kill "$app_pid" 2>/dev/null  # still running after 10 s
 wait "$app_pid"
-check "File > Exit ends the program with exit code 0 (got $?)" test "$?" = 0
+check "File > Exit ends the program with code 0 (got $?)" test "$?" = 0
 app_pid=
 velmora_wine_stop
 
-# At 100, 150 and 200 %, each in a prefix of its own: the layout test, then 1-pixel checks shown.
+# At 100, 150 and 200 %, in prefixes of their own: the layout test, then 1-pixel checks.
 python3 scripts/make_bmp.py "$work/checks.bmp" 64 64 checks
 mkdir -p "$build_root/dpi"
 # Only real Windows stretches a program that does not declare its awareness.
@@ -104,7 +104,7 @@ for scale in 96 144 192; do
   start_velmora checks.bmp >/dev/null
   sleep 1
   import -window root "$build_root/dpi/scale-$scale.png"
-  check "at $scale dpi the screen shows the checks at 1:1 (build/dpi/scale-$scale.png)" \
+  check "at $scale dpi the checks show at 1:1 (build/dpi/scale-$scale.png)" \
     shown_at_one_to_one "$build_root/dpi/scale-$scale.png"
   kill "$app_pid"
   wait "$app_pid" 2>/dev/null

@@ -182,7 +182,7 @@ inline bool ModelDib(const Bytes& b, Picture* out) {
     return true;
 }
 
-// Each channel plus its offset, clamped to 0..255; the fourth byte as it was; outside, nothing.
+// Each channel plus its offset, clamped to 0..255; the fourth byte kept; outside, nothing.
 inline void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s) {
     const int64_t offsets[3] = {s.blue, s.green, s.red};
     if (x < 0 || y < 0 || x >= p.width || y >= p.height)
@@ -225,8 +225,8 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     return "";
 }
 
-// What differs from the models, or "": the input as a clipboard block and a BMP in memory, each
-// of exactly its length, and given a path, as a file and through the streamed add.
+// What differs from the models, or "": the input as a clipboard block and a BMP in memory, of
+// exactly its length, and given a path, as a file and through the streamed add.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
     std::copy(input.begin(), input.end(), exact.get());
