@@ -207,7 +207,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
         const int shown = bar == SB_HORZ ? view.right : view.bottom;
         const int last = (bar == SB_HORZ ? 2000 : 70000) - shown;
-        const int steps[] = {-1, 1, -shown, shown, 0, 7};  // by code; the thumb is 7 on
+        const int steps[] = {-1, 1, -shown, shown, 0, 7};  // by code: lines, pages, a thumb 7 on
         for (const int code : {SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBTRACK})
             for (const int from : {0, 1, last - 1, last}) {
                 SetScrollPos(g_canvas, bar, from, FALSE);
