@@ -1,4 +1,4 @@
-// One input in four also goes through a file and the streamed add: files are fifteen times slower.
+// One input in four also goes through a file and the streamed add, fifteen times slower.
 #include <cstdlib>
 
 #include "tests/support/test_files.h"

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/../.."
 work=$(mktemp -d) mounted=
 trap '[ -z "$mounted" ] || umount "$mounted"; rm -rf "$work"' EXIT
 
-# copies DIR COUNT SIZE: COUNT copies of a SIZE x SIZE picture, and new.bmp, add's output of it
+# copies DIR COUNT SIZE: COUNT copies of a SIZE² picture, and new.bmp, add's output
 copies() {
   mkdir -p "$1"
   python3 scripts/make_bmp.py "$work/old.bmp" "$3" "$3" noise 7
@@ -16,7 +16,7 @@ copies() {
   for i in $(seq "$2"); do cp "$work/old.bmp" "$1/$i.bmp"; done
   touch "$work/started"
 }
-# tally DIR: how many files in DIR are byte for byte old.bmp, new.bmp, and how many it holds
+# tally DIR: how many files are old.bmp, new.bmp, and all in DIR
 tally() {
   local f old=0 new=0
   for f in "$1"/*; do
@@ -60,7 +60,7 @@ read -r old new entries < <(tally "$work/kill")
 check "kill -9 with $open files open: every file old ($old) or new ($new), and nothing else" \
   test $status = 137 -a $((old + new)) = 160 -a "$entries" = 160 -a "$new" -ge 64 -a "$old" -ge 8
 
-# A 1 MiB tmpfs holds twenty 30 KB files and twelve new ones: the rest must fail one by one.
+# A 1 MiB tmpfs holds twenty 30 KB files and twelve new ones: the rest fail one by one.
 if [ "$(id -u)" != 0 ] || ! mkdir "$work/full" || ! mount -t tmpfs -o size=1m v "$work/full"; then
   echo "  skipped: a full disk needs root and a tmpfs mount"
 else

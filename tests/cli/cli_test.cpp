@@ -62,7 +62,7 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     EXPECT_TRUE(got == want);
 }
 
-// A wrong argument gets a line and a pointer to the help, a failed file a line; nothing changes.
+// A wrong argument gets a line and the help's name, a failed file a line; nothing changes.
 TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     const struct {
         const char* line;

@@ -34,7 +34,7 @@ TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
 }
 
 #ifdef _WIN32
-// The system's own block from a screen bitmap: 32 bits, with colour masks after the header.
+// The system's block from a screen bitmap: 32 bits, masks after the header.
 TEST(ClipboardTest, PastesTheBlockTheSystemMakesFromAScreenBitmap) {
     const Bytes dib = MakeDib(3, 2, 24, 40, 0, 0);
     const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());

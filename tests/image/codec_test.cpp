@@ -2,8 +2,8 @@
 
 #include "tests/support/test_files.h"
 
-// Widths through the vector tails, every truncation, hostile fields, colour tables to skip, bytes
-// past the rows; the 13.5 MB file is read in bands.
+// Widths through the vector tails, truncations, hostile fields, colour tables, bytes past the
+// rows; the 13.5 MB file is read in bands.
 TEST(CodecTest, ReadersMatchTheModels) {
     ScratchDir dir;
     const std::string path = dir.Path("in.bmp");
@@ -67,7 +67,7 @@ TEST(CodecTest, RefusesADeviceAndClosesIt) {
 }
 #endif
 
-// Even under the longest name taken (a relative one) or, on Windows, the longest whole path.
+// Even under the longest name (relative) or, on Windows, the longest whole path.
 TEST(CodecTest, SavesTheFixedLayoutOverAnOldFile) {
 #ifdef _WIN32
     const size_t longest[2] = {250, 259};

@@ -16,7 +16,7 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_TRUE(Capture(s.image) == Blank(3, 2));
     Scramble(s.image, 2);
     const Picture before = Capture(s.image);
-    // 65536^2 wraps a 32-bit count to 0; 32768 x 32769 a four-byte pixel count to a small one.
+    // 65536² wraps a 32-bit count to 0, 32768 x 32769 a byte count to a small one.
     for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {-1, 5}, {65536, 65536}, {32768, 32769}})
         EXPECT_FALSE(s.image.Create(w, h)) << w << "x" << h;
     EXPECT_FALSE(s.image.SetGreen(0, 2, 9));
@@ -38,7 +38,7 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_TRUE(Capture(s.image) == Picture{});
 }
 
-// Runs of 1-5 and 15-17 pixels reach every vector tail; a second pass, a way good only once.
+// Runs of 1-5 and 15-17 pixels reach every vector tail; a second pass, stale state.
 TEST(PixelTest, WholeImageWaysMatchTheModel) {
 #if defined(__x86_64__) || defined(_M_X64)
     EXPECT_TRUE(HasVectorCode());
@@ -67,7 +67,7 @@ TEST(PixelTest, WholeImageWaysMatchTheModel) {
                 }
 }
 
-// Every pen at every point in and around the image, and near the ends of the 32-bit range.
+// Every pen at every point in and around the image, and at the 32-bit ends.
 TEST(PixelTest, PenMatchesTheModelAtEveryEdge) {
     const int32_t far[] = {INT32_MIN, INT32_MIN + 7, INT32_MAX - 7, INT32_MAX};
     for (int32_t n = 0; n <= 16; ++n)

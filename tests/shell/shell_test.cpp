@@ -1,4 +1,4 @@
-// The real windows under Wine, driven with messages, with the real dialogs, boxes and clipboard.
+// The real windows, dialogs, boxes and clipboard under Wine, driven with messages.
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
@@ -109,7 +109,7 @@ class ShellTest : public ::testing::Test {
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
-    // With ".bmp" it would fill the buffer to its last byte, leaving none for the terminator.
+    // With ".bmp" it would fill the buffer, leaving no byte for the terminator.
     const std::string full = std::string(252 - scratch.Path("").size(), 'n');
     const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
     constexpr const char* kSame = "=";
@@ -195,14 +195,14 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
 }
 
-// A drag stamps and reads out only where the user sees the picture, whatever the capture brings.
+// A drag stamps and reads out only where the user sees the picture.
 TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
     RECT view;
     GetClientRect(g_canvas, &view);
     const int page = view.bottom;
-    // Past 16 bits the bar's own position stands for the thumb: the message's word would jump.
+    // Past 16 bits the bar's own position stands for the thumb, not the message's word.
     for (const int bar : {SB_HORZ, SB_VERT}) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
         const int shown = bar == SB_HORZ ? view.right : view.bottom;
@@ -240,7 +240,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_EQ("(130,130)-R:255,G:0,B:3", Text(g_statusBar));
     EXPECT_EQ(g_canvas, GetCapture());
     g_adjust = {120, 0, 0, 16};
-    // Over the status bar and the canvas's own scroll bar, left of it, above it, and inside.
+    // Over the status bar and the canvas's scroll bar, left of it, above it, and inside.
     for (const int x : {-3, 0, int(view.right) - 1, int(view.right) + 5})
         for (const int y : {-3, 0, page - 1, page + 5}) {
             const bool seen = x >= 0 && y >= 0 && x < view.right && y < page;
@@ -263,7 +263,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
 }
 
-// The bar scales from 96 dots per inch with digits that fit; the picture, and so the readout, not.
+// The bar scales from 96 dots per inch, digits fitting; the picture and the readout do not.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {
@@ -291,6 +291,12 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     };
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
     const std::vector<LONG> at96 = edges();
+    // At 96: labels, boxes, arrows, left to right, then the canvas's corner, as ever.
+    const std::vector<LONG> always = {4,   5,  26,  25, 108, 5,  130, 25, 212, 5,  234, 25, 320, 5,
+                                      442, 25, 28,  4,  76,  26, 132, 4,  180, 26, 234, 4,  282, 26,
+                                      442, 4,  490, 26, 76,  4,  100, 26, 180, 4,  204, 26, 282, 4,
+                                      306, 26, 490, 4,  514, 26, 0,   32};
+    EXPECT_EQ(always, at96);
     for (const UINT scale : {2 * dpi, dpi}) {
         HFONT font = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
         SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);

@@ -39,7 +39,7 @@ check "the picture shows at 1:1" test -n "${cy:-}"
 # Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar.
 xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1 \
   mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
-# Double-clicking in.bmp, first in File > Open and over the canvas, shuts it with a button down.
+# Double-clicking in.bmp, over the canvas, shuts File > Open with the button down.
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f o
 eval "$(xdotool getwindowgeometry --shell "$(find_window '^開く$')")"
 xdotool mousemove $((X + 45)) $((Y + 65)) sleep .3 mousedown 1 sleep .08 mouseup 1 mousedown 1 sleep .5 mouseup 1
@@ -53,7 +53,7 @@ xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
   $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep .1; done) mouseup 1 \
   mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
 import -window root -depth 8 "ppm:$work/shot.ppm"
-# Paced moves (a queue of several hands over only the newest) 10 pixels apart, joined by pen 10
+# Paced moves (a queue hands over only the newest) 10 pixels apart, joined by pen 10
 # into one band over rows 95 to 104; the window tests hold every other pixel to a model.
 check "the stroke is where it was dragged, pen-wide" test "$(colours 251 10 10 95)" = 100,80,160
 xdotool key --clearmodifiers ctrl+s sleep 1

@@ -1,4 +1,4 @@
-// Scratch files, inputs built byte by byte, and the models every way of the core is held to.
+// Scratch files, inputs built byte by byte, and the models the core is held to.
 #pragma once
 
 #include <algorithm>
@@ -182,7 +182,7 @@ inline bool ModelDib(const Bytes& b, Picture* out) {
     return true;
 }
 
-// Each channel plus its offset, clamped to 0..255; the fourth byte kept; outside, nothing.
+// Each channel plus its offset, clamped to 0..255; the fourth byte kept.
 inline void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s) {
     const int64_t offsets[3] = {s.blue, s.green, s.red};
     if (x < 0 || y < 0 || x >= p.width || y >= p.height)
@@ -197,7 +197,7 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
-// The same bytes as the way through the image, or its verdict with the old OUT; 48-byte blocks.
+// The image way's bytes, or its verdict with the old OUT kept; in 48-byte blocks.
 inline std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};

@@ -1,4 +1,4 @@
-# `check NAME COMMAND...` counts the command's status; `finish` prints CTest's closing line.
+# `check NAME COMMAND...` counts its status; `finish` prints CTest's closing line.
 passed=0 failed=0
 check() {
   local name=$1 verdict
