@@ -8,8 +8,8 @@
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
-// Runs `line` with its .bmp names, and names marked %, in the folder; gives back stdout, "|" and
-// stderr, with the folder's path taken out.
+// Runs `line` with its .bmp names, and names marked %, in the folder: stdout, "|", stderr
+// come back without the folder's path.
 static int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
     std::vector<std::string> args{"velmora-cli"};
     std::istringstream words(line);
@@ -35,7 +35,7 @@ static int RunIn(const ScratchDir& dir, const std::string& line, std::string* te
     return code;
 }
 
-// Stamps go in place, a square per point in order. The "-" pipes are pipe_round_trip.cmake's.
+// Stamps go in place, a square per point in order; pipe_round_trip.cmake has the pipes.
 TEST(CliTest, DoesTheWorkAndExitsZero) {
     ScratchDir dir;
     std::string text;
@@ -110,7 +110,7 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
 }
 
 // add-all's outputs equal add's; falling widths show stale bytes in the reused buffer, odd files
-// have a byte past the rows, and the names end in ソ, whose second byte in code page 932 is '\'.
+// end past the rows, and names end in ソ, whose second byte in code page 932 is '\'.
 TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     ScratchDir dir;
     std::string text;

@@ -59,7 +59,7 @@ static std::vector<SaveFault> SaveFaults() {
     return faults;
 }
 
-// Root ignores permission bits: the save runs as "nobody", then the saved ID comes back.
+// Root ignores permission bits: the save runs as "nobody", then the saved ID returns.
 static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const PixelImage& image,
                         const std::string& target, SystemReason* reason) {
     const bool root = geteuid() == 0;

@@ -49,10 +49,9 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 int VerticalRange() {
-    int low = 0;
-    int high = 0;
-    GetScrollRange(g_canvas, SB_VERT, &low, &high);
-    return high;
+    SCROLLINFO bar = {sizeof bar, SIF_RANGE, 0, 0, 0, 0, 0};
+    GetScrollInfo(g_canvas, SB_VERT, &bar);
+    return bar.nMax;
 }
 
 // MainFrame started as the entry starts it, on a tall picture, without the message loop.
@@ -104,12 +103,12 @@ class ShellTest : public ::testing::Test {
     ScratchDir scratch;
 };
 
-// Each open, drop and save clears the modified flag and names the file that holds the picture;
-// a paste forgets the name; nothing else touches either. Save-as adds any missing ".bmp".
+// Each open, drop and save clears the modified flag and names the file holding the picture;
+// a paste forgets the name; nothing else touches either.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
-    // With ".bmp" it would fill the buffer, leaving no byte for the terminator.
+    // With ".bmp" it would fill the buffer, leaving none for the terminator.
     const std::string full = std::string(252 - scratch.Path("").size(), 'n');
     const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
     constexpr const char* kSame = "=";
@@ -291,7 +290,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     };
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
     const std::vector<LONG> at96 = edges();
-    // At 96: labels, boxes, arrows, left to right, then the canvas's corner, as ever.
+    // At 96: labels, boxes, arrows, left to right, and the canvas's corner, as ever.
     const std::vector<LONG> always = {4,   5,  26,  25, 108, 5,  130, 25, 212, 5,  234, 25, 320, 5,
                                       442, 25, 28,  4,  76,  26, 132, 4,  180, 26, 234, 4,  282, 26,
                                       442, 4,  490, 26, 76,  4,  100, 26, 180, 4,  204, 26, 282, 4,
@@ -316,8 +315,10 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             char digits[16];
             GetWindowTextA(g_adjustBar.edit[i], digits, sizeof digits);
             EXPECT_STREQ(i < kAdjustPenSize ? "-256" : "16", digits) << "the arrows' range";
+            const LRESULT boxFont = SendMessageA(g_adjustBar.edit[i], WM_GETFONT, 0, 0);
+            EXPECT_EQ(SendMessageA(g_adjustBar.label[i], WM_GETFONT, 0, 0), boxFont) << i;
             HDC dc = GetDC(g_adjustBar.edit[i]);
-            SelectObject(dc, HFONT(SendMessageA(g_adjustBar.edit[i], WM_GETFONT, 0, 0)));
+            SelectObject(dc, HFONT(boxFont));
             SIZE text;
             GetTextExtentPoint32A(dc, digits, lstrlenA(digits), &text);
             ReleaseDC(g_adjustBar.edit[i], dc);
@@ -338,8 +339,9 @@ TEST_F(ShellTest, StartsOnTheNamedPicture) {
     EXPECT_EQ(3000, VerticalRange());
     EXPECT_TRUE(GetWindowLongA(g_mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     char label[32] = "";
-    GetMenuStringA(GetMenu(g_mainWindow), 0, label, sizeof label, MF_BYPOSITION);
-    EXPECT_STREQ("\203t\203@\203C\203\213\201i&F\201j", label) << "code page 932 bytes";
+    GetMenuStringA(GetSubMenu(GetMenu(g_mainWindow), 0), 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ("\212J\202\255\201i&O\201j", label) << "File > Open in code page 932";
+    EXPECT_NE(nullptr, HCURSOR(GetClassLongPtrA(g_canvas, GCLP_HCURSOR)));
     g_adjust = {0, 0, 9, 1};
     const uint8_t blue = g_image.GetBlue(2, 2999);
     Run(IDM_WHOLE_IMAGE);

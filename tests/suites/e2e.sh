@@ -27,8 +27,8 @@ colours() {
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
 
-# As a user: set the offsets, open a BMP by a double-click in File > Open, drag, save, copy and
-# paste by the keys, which work only when their menu items do, and leave.
+# As a user: set the offsets, open a BMP by a double-click, drag, save, copy and paste by the
+# keys, which work only when their menu items do, and leave.
 start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
 check "the title names the command line's file" find_window '^Velmora - .*second\.bmp$'
 sleep 1
@@ -36,7 +36,7 @@ import -window root -depth 8 "ppm:$work/shot.ppm"
 read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
 check "the picture shows at 1:1" test -n "${cy:-}"
 [ -n "${cy:-}" ] || finish
-# Red offset 60 and pen size 10 from the upper arrows at x 76 and 490 of the bar.
+# Red 60 and pen 10 from the upper arrows at x 76 and 490 of the bar.
 xdotool mousemove $((cx + 88)) $((cy - 24)) click --repeat 60 --delay 15 1 \
   mousemove $((cx + 502)) $((cy - 24)) click --repeat 9 --delay 15 1 sleep 0.3
 # Double-clicking in.bmp, over the canvas, shuts File > Open with the button down.
@@ -76,7 +76,7 @@ velmora_wine_stop
 # At 100, 150 and 200 %, in prefixes of their own: the layout test, then 1-pixel checks.
 python3 scripts/make_bmp.py "$work/checks.bmp" 64 64 checks
 mkdir -p "$build_root/dpi"
-# Only real Windows stretches a program that does not declare its awareness.
+# Only real Windows stretches a program that does not say it is aware.
 check "velmora.exe declares per-monitor awareness" \
   grep -q PerMonitorV2 <(strings "$build_root/windows/shell/velmora.exe")
 layout_test() {  # SCALE: the window tests' layout check, its failures shown

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "image/bmp_file.h"
 #include "image/bmp_file_internal.h"
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
@@ -62,7 +61,7 @@ inline uint32_t GetLe32(const Bytes& b, size_t at) {
 }
 
 // Pixel (x, y) of MakeBmp's and MakeDib's bottom-up pictures. Header bytes past 40 are 0xDD,
-// fourth bytes 0x80 | (8x + y), fill bytes `fill`: a reader that takes them for pixels shows.
+// fourth bytes 0x80 | (8x + y), fill bytes `fill`, so a reader taking them shows.
 inline void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
     rgb[0] = uint8_t(17 * x + 3 * y + 1);
     rgb[1] = uint8_t(5 * x + 29 * y + 2);
