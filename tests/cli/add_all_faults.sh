@@ -27,11 +27,11 @@ tally() {
 }
 replaced() { find "$1" -name "*.bmp" -newer "$work/started" | wc -l; }
 
-# Ctrl+C once a few files are done: exit 130, those it counts new, the rest old.
+# Ctrl+C after a few files: exit 130, those it counts new, the rest old.
 copies "$work/int" 300 200
 "$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/int/*.bmp >"$work/said" &
 pid=$!
-until [ "$(replaced "$work/int")" -ge 5 ]; do sleep 0.01; done
+until [ "$(replaced "$work/int")" -ge 5 ] || ! kill -0 "$pid" 2>/dev/null; do sleep .01; done
 kill -INT "$pid"
 wait "$pid"
 status=$?
@@ -52,7 +52,7 @@ while kill -STOP "$pid" && [ "$(cut -d ' ' -f 3 "/proc/$pid/stat")" != Z ]; do
     break
   fi
   kill -CONT "$pid"
-  sleep 0.01
+  sleep .01
 done
 wait "$pid" 2>/dev/null
 status=$?

@@ -53,7 +53,7 @@ xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
   $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep .1; done) mouseup 1 \
   mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
 import -window root -depth 8 "ppm:$work/shot.ppm"
-# Paced moves (a queue hands over only the newest) 10 pixels apart, joined by pen 10
+# Paced moves (a queue hands over only the newest) 10 px apart, joined by pen 10
 # into one band over rows 95 to 104; the window tests hold every other pixel to a model.
 check "the stroke is where it was dragged, pen-wide" test "$(colours 251 10 10 95)" = 100,80,160
 xdotool key --clearmodifiers ctrl+s sleep 1
