@@ -36,11 +36,11 @@ kill -INT "$pid"
 wait "$pid"
 status=$?
 read -r old new entries < <(tally "$work/int")
-check "Ctrl+C stops add-all (exit $status) after $new files, the rest old, nothing else" \
+check "Ctrl+C stops add-all (exit $status) after $new files, the rest old" \
   test "$status $(cat "$work/said") $entries" = "130 $new done, 0 failed, $old not done: interrupted 300"
 
 # Killed while stopped, as watched: the first group of 64 files in place, eight of the next
-# staged (open beside the one being read), none between its link and rename, when it has a name.
+# staged (open beside the one read), none between link and rename, when it has a name.
 copies "$work/kill" 160 300
 "$cli" add-all 40 -30 9 --in-place -j 1 --quiet "$work"/kill/*.bmp >/dev/null &
 pid=$!
@@ -57,10 +57,10 @@ done
 wait "$pid" 2>/dev/null
 status=$?
 read -r old new entries < <(tally "$work/kill")
-check "kill -9 with $open files open: every file old ($old) or new ($new), and nothing else" \
+check "kill -9 with $open files open: each file old ($old) or new ($new), nothing else" \
   test $status = 137 -a $((old + new)) = 160 -a "$entries" = 160 -a "$new" -ge 64 -a "$old" -ge 8
 
-# A 1 MiB tmpfs holds twenty 30 KB files and twelve new ones: the rest fail one by one.
+# A 1 MiB tmpfs holds twenty 30 KB files and twelve new: the rest fail one by one.
 if [ "$(id -u)" != 0 ] || ! mkdir "$work/full" || ! mount -t tmpfs -o size=1m v "$work/full"; then
   echo "  skipped: a full disk needs root and a tmpfs mount"
 else
@@ -74,6 +74,6 @@ else
   for f in "$work"/full/*.bmp; do
     if cmp -s "$f" "$work/old.bmp"; then echo "velmora-cli: cannot save $f: disk full"; fi
   done >"$work/kept"
-  check "each file that failed is named and keeps its bytes" cmp -s "$work/kept" "$work/complaints"
+  check "each failed file is named, and kept" cmp -s "$work/kept" "$work/complaints"
 fi
 finish

@@ -46,8 +46,10 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     } runs[] = {
         {"info pic.bmp", "9x6\n|"},
         {"--help",
-         "usage:\n  velmora-cli info IN.bmp                                   print "
-         "WIDTHxHEIGHT\n"},
+         "usage:\n"
+         "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
+         "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
+         "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"},
         {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"},
     };
     for (const auto& run : runs) {
@@ -62,7 +64,7 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     EXPECT_TRUE(got == want);
 }
 
-// A wrong argument gets a line and the help's name, a failed file a line; nothing changes.
+// A wrong argument gets a line and the help's name, a failed file a line; nothing moves.
 TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     const struct {
         const char* line;
@@ -109,8 +111,8 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     }
 }
 
-// add-all's outputs equal add's; falling widths show stale bytes in the reused buffer, odd files
-// end past the rows, and names end in ソ, whose second byte in code page 932 is '\'.
+// add-all's outputs equal add's; falling widths show stale bytes in the reused buffer, odd
+// files end past the rows, and names end in ソ, whose second byte in code page 932 is '\'.
 TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     ScratchDir dir;
     std::string text;

@@ -2,8 +2,8 @@
 
 #include "tests/support/test_files.h"
 
-// Widths through the vector tails, truncations, hostile fields, colour tables, bytes past the
-// rows; the 13.5 MB file is read in bands.
+// Vector tails, truncations, hostile fields, colour tables, bytes past the rows; the 13.5 MB
+// file is read in bands.
 TEST(CodecTest, ReadersMatchTheModels) {
     ScratchDir dir;
     const std::string path = dir.Path("in.bmp");

@@ -22,8 +22,8 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     EXPECT_FALSE(s.image.SetGreen(0, 2, 9));
     EXPECT_FALSE(s.image.AddToPixel(-1, 0, 1, 1, 1));
 #if !defined(_WIN32) && !defined(VELMORA_SANITIZED)
-    // The new block comes before the old goes, so a heap that refuses costs nothing. Sanitizers
-    // reserve more address space than any cap.
+    // The new block comes before the old goes: a heap that refuses costs nothing. (Sanitizers
+    // reserve more address space than any cap.)
     rlimit old{};
     getrlimit(RLIMIT_AS, &old);
     const rlimit capped{rlim_t{768} << 20, old.rlim_max};

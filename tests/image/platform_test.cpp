@@ -82,7 +82,7 @@ static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const Pix
 }
 #endif
 
-// The old file stays, with nothing beside it, and a refusal the user can act on is named.
+// The old file stays, with nothing beside it; a refusal the user can act on is named.
 TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
     ScopedImage s;
     for (const SaveFault& fault : SaveFaults()) {

@@ -54,7 +54,7 @@ int VerticalRange() {
     return bar.nMax;
 }
 
-// MainFrame started as the entry starts it, on a tall picture, without the message loop.
+// MainFrame started as the entry does, on a tall picture, without the message loop.
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -90,7 +90,7 @@ class ShellTest : public ::testing::Test {
         EXPECT_EQ(std::string::npos, g_shown.find('!')) << command << " showed " << g_shown;
         return g_shown;
     }
-    // Each name ends in a zero byte. Returns the block, which the window must have freed.
+    // Each name ends in a zero byte; gives back the block, which the window must free.
     HGLOBAL Drop(const std::string& names) {
         HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 2);
         auto* header = static_cast<DROPFILES*>(GlobalLock(block));
@@ -201,7 +201,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     RECT view;
     GetClientRect(g_canvas, &view);
     const int page = view.bottom;
-    // Past 16 bits the bar's own position stands for the thumb, not the message's word.
+    // Past 16 bits the bar's own position, not the message's word, is the thumb.
     for (const int bar : {SB_HORZ, SB_VERT}) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
         const int shown = bar == SB_HORZ ? view.right : view.bottom;
@@ -239,7 +239,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_EQ("(130,130)-R:255,G:0,B:3", Text(g_statusBar));
     EXPECT_EQ(g_canvas, GetCapture());
     g_adjust = {120, 0, 0, 16};
-    // Over the status bar and the canvas's scroll bar, left of it, above it, and inside.
+    // Over the status bar and the scroll bar, left of the canvas, above it, and inside.
     for (const int x : {-3, 0, int(view.right) - 1, int(view.right) + 5})
         for (const int y : {-3, 0, page - 1, page + 5}) {
             const bool seen = x >= 0 && y >= 0 && x < view.right && y < page;
@@ -262,7 +262,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
 }
 
-// The bar scales from 96 dots per inch, digits fitting; the picture and the readout do not.
+// The bar scales from 96 dots per inch, digits fitting; the picture and readout do not.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {

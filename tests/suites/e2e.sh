@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# velmora.exe under Wine on a private Xvfb, driven as a user would, then at three scales.
+# velmora.exe under Wine on a private Xvfb, as a user drives it, then at three scales.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 . tests/suites/lib/report.sh
@@ -27,12 +27,11 @@ colours() {
     sed -n 's/^[0-9]*,[0-9]*: *(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1,\2,\3/p'
 }
 
-# As a user: set the offsets, open a BMP by a double-click, drag, save, copy and paste by the
-# keys, which work only when their menu items do, and leave.
+# As a user: set the offsets, open by a double-click, drag, save, copy and paste by the keys,
+# which work only when their menu items do, and leave.
 start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
 check "the title names the command line's file" find_window '^Velmora - .*second\.bmp$'
-sleep 1
-import -window root -depth 8 "ppm:$work/shot.ppm"
+sleep 1 && import -window root -depth 8 "ppm:$work/shot.ppm"
 read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
 check "the picture shows at 1:1" test -n "${cy:-}"
 [ -n "${cy:-}" ] || finish
@@ -47,15 +46,15 @@ check "the double-clicked file names the title" find_window '^Velmora - .*in\.bm
 xdotool key --clearmodifiers ctrl+s sleep 1
 check "Ctrl+S before a stamp leaves the file" cmp -s "$work/in.bmp" "$work/second.bmp"
 sleep 1 && import -window root -depth 8 "ppm:$work/shot.ppm"
-check "the double-click leaves the picture unpainted" test "$(colours 300 200 0 0)" = 40,80,160 \
+check "the double-click paints nothing" test "$(colours 300 200 0 0)" = 40,80,160 \
   -a $((X + 45 >= cx && X + 45 < cx + 300 && Y + 65 >= cy && Y + 65 < cy + 200)) = 1
 xdotool mousemove $((cx + 10)) $((cy + 100)) sleep 0.2 mousedown 1 sleep 0.1 \
   $(for x in $(seq 20 10 260); do echo mousemove $((cx + x)) $((cy + 100)) sleep .1; done) mouseup 1 \
   mousemove $((cx + 150)) $((cy + 180)) sleep 0.5
 import -window root -depth 8 "ppm:$work/shot.ppm"
 # Paced moves (a queue hands over only the newest) 10 px apart, joined by pen 10
-# into one band over rows 95 to 104; the window tests hold every other pixel to a model.
-check "the stroke is where it was dragged, pen-wide" test "$(colours 251 10 10 95)" = 100,80,160
+# into one band over rows 95 to 104; the window tests hold the rest to a model.
+check "the stroke is where dragged, pen-wide" test "$(colours 251 10 10 95)" = 100,80,160
 xdotool key --clearmodifiers ctrl+s sleep 1
 check "Ctrl+S after a stamp saves the stroke: pixel (150,100), blue first" \
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
@@ -64,7 +63,7 @@ check "Ctrl+O shows the open dialog" find_window '^開く$'
 xdotool key --clearmodifiers Escape sleep 0.3 key --clearmodifiers ctrl+shift+s
 check "Ctrl+Shift+S shows the save dialog" find_window '^保存$'
 xdotool key --clearmodifiers Escape sleep .3 key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
-check "Ctrl+C, then Ctrl+V pastes the picture, with no name" find_window '^Velmora - $'
+check "Ctrl+C, Ctrl+V pastes the picture, with no name" find_window '^Velmora - $'
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
 timeout 10 tail --pid="$app_pid" -f /dev/null
 kill "$app_pid" 2>/dev/null  # still running after 10 s
@@ -100,7 +99,7 @@ for scale in 96 144 192; do
     touch "$prefix/.scale"
   fi
   velmora_wine_start "$prefix"
-  check "at $scale dpi the bar and its fonts scale, the picture does not" layout_test "$scale"
+  check "at $scale dpi the bar and fonts scale, the picture not" layout_test "$scale"
   start_velmora checks.bmp >/dev/null
   sleep 1
   import -window root "$build_root/dpi/scale-$scale.png"

@@ -60,7 +60,7 @@ inline uint32_t GetLe32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
 }
 
-// Pixel (x, y) of MakeBmp's and MakeDib's bottom-up pictures. Header bytes past 40 are 0xDD,
+// Pixel (x, y) of MakeBmp's and MakeDib's bottom-up pictures. Header bytes past 40: 0xDD,
 // fourth bytes 0x80 | (8x + y), fill bytes `fill`, so a reader taking them shows.
 inline void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
     rgb[0] = uint8_t(17 * x + 3 * y + 1);
@@ -108,7 +108,7 @@ struct ScopedImage {
     ~ScopedImage() { image.Release(); }
 };
 
-// Every byte, fourth ones too; a channel takes all 256 values in any 256 pixels in a row.
+// Every byte, fourth ones too; a channel takes all 256 values in any 256 pixels.
 inline void Scramble(PixelImage& image, uint32_t seed) {
     for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight() * 4; ++i)
         image.RowPixels(0)[i] = uint8_t(i / 4 * (i % 4 * 2 + 1) * 37 + seed * (i % 4 + 3));
@@ -138,7 +138,7 @@ inline Picture Blank(int32_t width, int32_t height) {
     return p;
 }
 
-// The verdicts, worked out in 64 bits straight from the headers, and the rows they read.
+// The verdicts, in 64 bits straight from the headers, and the rows they read.
 inline void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int bytes, Picture* out) {
     for (int64_t i = 0; i < int64_t{out->width} * out->height; ++i) {
         const uint8_t* px =
@@ -225,7 +225,7 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
 }
 
 // What differs from the models, or "": the input as a clipboard block and a BMP in memory, of
-// exactly its length, and given a path, as a file and through the streamed add.
+// its exact length, and given a path, as a file and through the streamed add.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
     std::copy(input.begin(), input.end(), exact.get());
