@@ -81,7 +81,7 @@ TEST(CodecTest, SavesTheFixedLayoutOverAnOldFile) {
         const std::string name = std::string(length - 4, 'n') + ".bmp";
         for (auto [width, height] : {std::pair{1501, 3000}, {17, 2}, {16, 2}, {5, 3}, {3, 1}}) {
             ScopedImage s;
-            const Bytes dib = MakeDib(width, height, 32);  // fourth bytes set, to be dropped
+            const Bytes dib = MakeDib(width, height, 32);  // fourth bytes to drop
             ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
             ASSERT_TRUE(SaveBmp(s.image, (whole ? dir.Path(name) : name).c_str())) << whole;
             EXPECT_TRUE(ReadFileBytes(name) == MakeBmp(width, height, 0)) << width;

@@ -35,7 +35,7 @@ TEST(CommandLineTest, TailAndPathFollowTheStartUpRules) {
     const char buffer[] = {'"', 'a', '\x9F', '\0', '"', ' ', 'z', '\0'};
     EXPECT_EQ(buffer + 3, CommandLineTail(buffer));
     // A tail that does not fit is refused, never cut into some shorter path.
-    const std::string line = "v.exe \"" + std::string(20, 'p') + "\"";  // a 22-byte tail
+    const std::string line = "v.exe \"" + std::string(20, 'p') + "\"";  // 22 bytes
     char path[23] = "x";
     EXPECT_FALSE(CommandLinePath(line.c_str(), path, 0));
     EXPECT_STREQ("x", path);

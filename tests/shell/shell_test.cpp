@@ -58,7 +58,7 @@ int VerticalRange() {
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // off the windows: no stray moves
+        SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // no stray moves
         g_image.Create(128, 128);
         g_modified = false;
         SetUrlOpener([](const char* url) { g_shown += url; });
@@ -173,6 +173,8 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
             } else if (step.command == kDrop) {
                 const HGLOBAL block = Drop(step.answers[0]);
                 EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block)) << "still held";
+                const bool opened = step.flag == kCleared;
+                EXPECT_EQ(opened, lstrcmpA(g_currentFileName, g_dialogFile) == 0) << "next dialog";
             } else {
                 shown = Run(step.command, step.answers);
             }
@@ -184,7 +186,7 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
             if (step.flag == kCleared) {
                 ScopedImage named;
                 EXPECT_TRUE(LoadBmp(named.image, g_currentFileName));
-                EXPECT_EQ(g_image.GetHeight(), named.image.GetHeight()) << "not the file named";
+                EXPECT_EQ(g_image.GetHeight(), named.image.GetHeight()) << "the file";
             }
             RECT view;
             GetClientRect(g_canvas, &view);
@@ -225,7 +227,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     g_image.SetRed(g_scrollX, 70000 - page - 1, 200);
     SendMessageA(g_canvas, WM_VSCROLL, SB_LINEUP, 0);
     HDC dc = GetDC(g_canvas);
-    EXPECT_EQ(200, GetRValue(GetPixel(dc, 0, 0))) << "the row scrolled to is not painted";
+    EXPECT_EQ(200, GetRValue(GetPixel(dc, 0, 0))) << "the new row unpainted";
     ReleaseDC(g_canvas, dc);
     SetScrollPos(g_canvas, SB_HORZ, 100, FALSE);
     SetScrollPos(g_canvas, SB_VERT, 100, FALSE);
@@ -266,7 +268,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {
-        ASSERT_EQ(UINT(atoi(expected)), dpi) << "the prefix's scale did not reach the window";
+        ASSERT_EQ(UINT(atoi(expected)), dpi) << "the prefix's scale";
     }
     RECT frame;
     GetWindowRect(g_mainWindow, &frame);
@@ -285,7 +287,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
                 MapWindowPoints(nullptr, g_mainWindow, reinterpret_cast<POINT*>(&r), 2);
                 all.insert(all.end(), {r.left, r.top, r.right, r.bottom});
             }
-        all.resize(all.size() - 2);  // the canvas's right and bottom follow the window's
+        all.resize(all.size() - 2);  // the canvas's right and bottom: the window's
         return all;
     };
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
@@ -304,7 +306,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
         RECT view;
         GetClientRect(g_canvas, &view);
         EXPECT_LE(g_scrollY, 5000 - view.bottom) << "the view runs past the picture";
-        EXPECT_TRUE(scale == 2 * dpi || GetObjectType(font) == 0) << "a font still held";
+        EXPECT_TRUE(scale == 2 * dpi || GetObjectType(font) == 0) << "a font held";
         const std::vector<LONG> got = edges();
         for (size_t i = 0; i < got.size(); ++i)
             EXPECT_NEAR(at96[i] * scale / 96.0, got[i], 1)
@@ -314,7 +316,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             SendMessageA(g_adjustBar.upDown[i], UDM_SETPOS32, 0, i < kAdjustPenSize ? -999 : 99);
             char digits[16];
             GetWindowTextA(g_adjustBar.edit[i], digits, sizeof digits);
-            EXPECT_STREQ(i < kAdjustPenSize ? "-256" : "16", digits) << "the arrows' range";
+            EXPECT_STREQ(i < kAdjustPenSize ? "-256" : "16", digits) << "range";
             const LRESULT boxFont = SendMessageA(g_adjustBar.edit[i], WM_GETFONT, 0, 0);
             EXPECT_EQ(SendMessageA(g_adjustBar.label[i], WM_GETFONT, 0, 0), boxFont) << i;
             HDC dc = GetDC(g_adjustBar.edit[i]);
@@ -351,7 +353,7 @@ TEST_F(ShellTest, StartsOnTheNamedPicture) {
         return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
     };
     HHOOK hook = SetWindowsHookExA(WH_CBT, refuse, nullptr, GetCurrentThreadId());
-    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe")) << "a refused window";
+    EXPECT_EQ(1, RunVelmora(GetModuleHandleA(nullptr), "velmora.exe"));
     UnhookWindowsHookEx(hook);
 }
 

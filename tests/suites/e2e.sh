@@ -83,7 +83,7 @@ layout_test() {  # SCALE: the window tests' layout check, its failures shown
     </dev/null 2>&1 | iconv -c -f CP932 -t UTF-8 | grep -A4 Failure
   [ "${PIPESTATUS[0]}" = 0 ]
 }
-shown_at_one_to_one() {  # PNG: from its first magenta pixel, the screen holds the checks
+shown_at_one_to_one() {  # PNG: the checks, from its first magenta pixel
   local at
   at=$(convert "$1" txt:- | sed -n '/#FF00FF/{s/^\([0-9]*\),\([0-9]*\):.*/+\1+\2/p;q}')
   [ -n "$at" ] && [ "$(compare -metric AE "$1[64x64$at]" "$work/checks.bmp" null: 2>&1)" = 0 ]
@@ -105,9 +105,8 @@ for scale in 96 144 192; do
   import -window root "$build_root/dpi/scale-$scale.png"
   check "at $scale dpi the checks show at 1:1 (build/dpi/scale-$scale.png)" \
     shown_at_one_to_one "$build_root/dpi/scale-$scale.png"
-  kill "$app_pid"
+  velmora_wine_stop  # and with the server, the program
   wait "$app_pid" 2>/dev/null
   app_pid=
-  velmora_wine_stop
 done
 finish

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "image/bmp_file_internal.h"
@@ -234,7 +233,7 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     const BmpError verdict = ModelBmp(input, &bmp);
     if (!path.empty() && !WriteFileBytes(path, input))
         return "no file";
-    static ScopedImage s;  // one for every call, so a fuzzer's call costs no 128 x 128 block
+    static ScopedImage s;  // one for all calls: a fuzzer's call makes no 128² block
     static const std::string ways[] = {"clipboard block", "BMP in memory", "BMP file"};
     for (int way = 0; way < (path.empty() ? 2 : 3); ++way) {
         s.image.Create(2, 3);
@@ -242,7 +241,7 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
         const Picture before = Capture(s.image);
         const Picture& want = way ? bmp : dib;
         BmpError error = BmpError::kCannotWrite;
-        SystemReason reason = SystemReason::kDiskFull;  // what a file read whole has none of
+        SystemReason reason = SystemReason::kDiskFull;  // none for a file read whole
         const bool read = way == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
                           : way == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
                                      : LoadBmp(s.image, path.c_str(), &error, &reason);
