@@ -1,4 +1,4 @@
-// One input in four also goes through a file and the streamed add, fifteen times slower.
+// One input in four also goes through a file and the streamed add (15 times slower).
 #include <cstdlib>
 
 #include "tests/support/test_files.h"

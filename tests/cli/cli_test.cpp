@@ -111,8 +111,8 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     }
 }
 
-// add-all's outputs equal add's; falling widths show stale bytes in the reused buffer, odd
-// files end past the rows, and names end in ソ, whose second byte in code page 932 is '\'.
+// add-all's outputs equal add's. Falling widths show stale bytes in the reused buffer, odd files
+// end past the rows, names end in ソ (code page 932's second byte '\'), one has a '/'.
 TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     ScratchDir dir;
     std::string text;
@@ -126,7 +126,7 @@ TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
         bmp.resize(bmp.size() + i % 2, 9);
         ASSERT_TRUE(WriteFileBytes(dir.Path(f), bmp));
         ASSERT_EQ(RunIn(dir, "add " + f + " w" + f + " 40 -256 7", &text), kExitOk);
-        files += " " + f;
+        files += (i ? " " : " %../" + fs::path(dir.root).filename().string() + "/") + f;
     }
     EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 -j3 --to %out bad.bmp" + files, &text), 1);
     EXPECT_EQ(text,

@@ -47,7 +47,7 @@ struct SaveFault {
     mode_t fileMode;
     SystemReason reason;  // what the failure must name
 };
-// In a sticky folder only the rename fails, the old file being another's: root's to set.
+// In a sticky folder only the rename fails, the old file being root's.
 static std::vector<SaveFault> SaveFaults() {
     std::vector<SaveFault> faults{
         {"cut off after the headers", 54, 0777, 0666, SystemReason::kNone},

@@ -25,7 +25,7 @@ std::string Text(HWND window) {  // a status bar answers with its one part
     return text.data();
 }
 
-// Answers each dialog in turn: a file name ("" cancels), or "#" and a box's button. Notes
+// Answers each dialog in turn: a file name ("" cancels), or "#" and a box's button; notes
 // "caption;" or "caption|text;", with '!' before a dialog of a kind not expected.
 std::vector<std::string> g_answers;
 std::string g_shown;
@@ -292,7 +292,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     };
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
     const std::vector<LONG> at96 = edges();
-    // At 96: labels, boxes, arrows, left to right, and the canvas's corner, as ever.
+    // At 96: labels, boxes, arrows, left to right, and the canvas's corner.
     const std::vector<LONG> always = {4,   5,  26,  25, 108, 5,  130, 25, 212, 5,  234, 25, 320, 5,
                                       442, 25, 28,  4,  76,  26, 132, 4,  180, 26, 234, 4,  282, 26,
                                       442, 4,  490, 26, 76,  4,  100, 26, 180, 4,  204, 26, 282, 4,

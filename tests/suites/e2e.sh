@@ -30,7 +30,7 @@ colours() {
 # As a user: set the offsets, open by a double-click, drag, save, copy and paste by the keys,
 # which work only when their menu items do, and leave.
 start_velmora "$(winepath -w "$work/second.bmp" 2>/dev/null)"
-check "the title names the command line's file" find_window '^Velmora - .*second\.bmp$'
+check "the title names the file given" find_window '^Velmora - .*second\.bmp$'
 sleep 1 && import -window root -depth 8 "ppm:$work/shot.ppm"
 read -r cx cy < <(convert "$work/shot.ppm" txt:- | sed -n '/#2850A0/{s/^\([0-9]*\),\([0-9]*\):.*/\1 \2/p;q}')
 check "the picture shows at 1:1" test -n "${cy:-}"
@@ -72,7 +72,7 @@ check "File > Exit ends the program with code 0 (got $?)" test "$?" = 0
 app_pid=
 velmora_wine_stop
 
-# At 100, 150 and 200 %, in prefixes of their own: the layout test, then 1-pixel checks.
+# At 100, 150 and 200 %, each in its prefix: the layout test, then 1-pixel checks.
 python3 scripts/make_bmp.py "$work/checks.bmp" 64 64 checks
 mkdir -p "$build_root/dpi"
 # Only real Windows stretches a program that does not say it is aware.

@@ -101,7 +101,6 @@ inline Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE, uint32_
     return b;
 }
 
-// PixelImage itself never frees on destruction.
 struct ScopedImage {
     PixelImage image;
     ~ScopedImage() { image.Release(); }
@@ -171,7 +170,7 @@ inline bool ModelDib(const Bytes& b, Picture* out) {
     const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
     const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0) + GetLe32(b, 32) * 4ull;
     const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;
-    // Divided, as 4-byte rows of the widest image times the tallest would pass 64 bits.
+    // Divided: the widest image's rows times the tallest would pass 64 bits.
     if ((bits != 24 && bits != 32) || width < 1 || height < 1 || offset > b.size() ||
         uint64_t(height) > (b.size() - offset) / stride)
         return false;
