@@ -274,7 +274,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
 }
 
-// The bar scales from 96 dots per inch, digits fitting; the picture and readout do not.
+// The window, both bars and their text scale from 96 dots per inch; the picture and readout do not.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {
