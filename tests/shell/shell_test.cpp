@@ -314,7 +314,8 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
         HFONT font = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
         SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
         g_scrollY = 5000;
-        SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&frame));
+        const RECT suggested = {0, 0, ScaleToDpi(600, scale), ScaleToDpi(450, scale)};
+        SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&suggested));
         RECT view;
         GetClientRect(g_canvas, &view);
         EXPECT_LE(g_scrollY, 5000 - view.bottom) << "the view runs past the picture";
