@@ -35,6 +35,9 @@ class PixelImage {
     // old picture when the new block cannot be had; the image is never left empty by a refusal.
     bool Create(int32_t width, int32_t height);
     void Release();
+    // Trades blocks and sizes with another image, so that a picture built on the side takes
+    // this one's place whole, or not at all, without a copy.
+    void Swap(PixelImage& other);
 
     int32_t GetWidth() const { return width; }
     int32_t GetHeight() const { return height; }

@@ -56,14 +56,6 @@ inline bool PlatformReserve(uint8_t** block, size_t* capacity, size_t size) {
     return *block != nullptr;
 }
 
-// Reads the whole file into a block from PlatformAllocZeroed that may serve many reads:
-// *block (null at first) is used while the file fits its *capacity bytes and is otherwise
-// replaced by one that fits. On success *length bytes (the bytes actually read) are in it. Files
-// longer than maxLength are refused with kTooLarge before anything is allocated. Whatever the
-// outcome, the caller frees the last block with PlatformFree.
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure);
-
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
 // so a failure at any point leaves any earlier file at that path exactly as it was: one staged
 // save, as below. The block, from PlatformAllocZeroed, is spent by the write, as by
@@ -76,7 +68,9 @@ struct InputFile {
     intptr_t handle = -1;  // a descriptor, or a HANDLE on Windows
     uint64_t length = 0;   // when opened; a file that shrinks afterwards shows in short reads
 };
-bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure);
+// alone: no other program may have the file open meanwhile, nor open it (Windows; elsewhere
+// the system has no such lock and alone changes nothing).
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure, bool alone = false);
 // Reads up to length bytes from position at; *got is length unless the file ends first.
 bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t length, size_t* got,
                     FileFailure* failure);

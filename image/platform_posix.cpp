@@ -132,7 +132,7 @@ size_t PlatformNameStart(const std::string& path) {
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
-bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure, bool) {
     // Non-blocking, so a named pipe is refused below instead of waiting for a writer for ever.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -177,28 +177,6 @@ void PlatformCloseInput(InputFile* file) {
         close(static_cast<int>(file->handle));
     }
     *file = InputFile();
-}
-
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure) {
-    InputFile file;
-    if (!PlatformOpenInput(path, &file, failure)) {
-        return false;
-    }
-    if (file.length > maxLength) {
-        PlatformCloseInput(&file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    const size_t size = static_cast<size_t>(file.length);
-    PlatformReserve(block, capacity, size);
-    if (*block == nullptr) {
-        PlatformCloseInput(&file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    // The file may shrink while it is read; what counts is the bytes that actually arrived.
-    const bool read = PlatformReadAt(file, 0, *block, size, length, failure);
-    PlatformCloseInput(&file);
-    return read;
 }
 
 bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* failure) {

@@ -118,52 +118,13 @@ size_t PlatformNameStart(const std::string& path) {
     return start;
 }
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure) {
-    HANDLE file =
-        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return Refuse(failure, FileError::kCannotOpen, GetLastError());
-    }
-    DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-        CloseHandle(file);
-        return Refuse(failure, FileError::kCannotOpen);
-    }
-    const uint64_t size64 = (uint64_t{high} << 32) | low;
-    if (size64 > maxLength) {
-        CloseHandle(file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    const size_t size = static_cast<size_t>(size64);
-    PlatformReserve(block, capacity, size);
-    uint8_t* buffer = *block;
-    if (buffer == nullptr) {
-        CloseHandle(file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    // What counts is the bytes that actually arrived; a short read is judged by the decoder.
-    size_t got = 0;
-    while (got < size) {
-        const size_t left = size - got;
-        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-        DWORD n = 0;
-        if (!ReadFile(file, buffer + got, chunk, &n, nullptr) || n == 0) {
-            break;
-        }
-        got += n;
-    }
-    CloseHandle(file);
-    *length = got;
-    return true;
-}
-
-bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure, bool alone) {
     // Others may read and write meanwhile, as on other systems; the save's probe of its target
-    // needs that when the target is this very file.
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // needs that when the target is this very file. A load keeps the file to itself instead, so
+    // that a file held open by another program is refused, as it always was.
+    const DWORD share = alone ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE h = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return Refuse(failure, FileError::kCannotOpen, GetLastError());
     }

@@ -215,8 +215,12 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
     const size_t block = input.size() < 4096 ? 48 : 4096;
     const PixelSpanEdit edit{AddToPackedSpan, &settings};
-    if (StreamBmpFileInBlocks(path.c_str(), out.c_str(), edit, block, &error, &reason) != accept ||
-        error != verdict || reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
+    BmpInput in;
+    in.path = path.c_str();
+    BmpOutput to;
+    to.path = out.c_str();
+    if (StreamBmpInBlocks(in, to, edit, block, &error, &reason) != accept || error != verdict ||
+        reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
     return "";
