@@ -194,7 +194,36 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
-// The image way's bytes, or its verdict with the old OUT kept; in 48-byte blocks.
+// A pipe's two ends over memory; the reader fails once it has given failAt bytes.
+struct PipeEnds {
+    explicit PipeEnds(const Bytes& bytes) : bytes(bytes) {
+        in.reader = &reader;
+        out.writer = &writer;
+    }
+    static bool Read(void* context, uint8_t* data, size_t length, size_t* got) {
+        auto* p = static_cast<PipeEnds*>(context);
+        *got = std::min(length, p->bytes.size() - p->at);
+        std::copy_n(p->bytes.begin() + ptrdiff_t(p->at), *got, data);
+        p->at += *got;
+        return p->at < p->failAt;
+    }
+    const Bytes& bytes;
+    size_t at = 0;
+    size_t failAt = SIZE_MAX;
+    Bytes written;
+    const ByteReader reader{Read, this};
+    const ByteWriter writer{[](void* p, const uint8_t* data, size_t length) {
+                                auto& written = static_cast<PipeEnds*>(p)->written;
+                                written.insert(written.end(), data, data + length);
+                                return true;
+                            },
+                            this};
+    BmpInput in;
+    BmpOutput out;
+};
+
+// The image way's bytes, or its verdict with the old OUT kept; in 48-byte blocks. From a pipe
+// to a pipe, only a short input may leave bytes written, and the input is read to its end.
 inline std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
@@ -223,11 +252,19 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
         reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
+    PipeEnds ends(input);
+    error = BmpError::kCannotWrite;
+    if (StreamBmpInBlocks(ends.in, ends.out, edit, block, &error) != accept || error != verdict ||
+        ends.at != input.size() ||
+        !(accept ? ends.written == wanted
+                 : verdict == BmpError::kTruncated || ends.written.empty()))
+        return "streamed pipes, " + std::to_string(input.size()) + " bytes";
     return "";
 }
 
-// What differs from the models, or "": the input as a clipboard block and a BMP in memory, of
-// its exact length, and given a path, as a file and through the streamed add.
+// What differs from the models, or "": the input as a clipboard block, a BMP in memory, of its
+// exact length, and from a pipe (in 48-byte blocks, read to its end), and given a path, as a
+// file and through the streamed add.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
     std::copy(input.begin(), input.end(), exact.get());
@@ -237,20 +274,25 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     if (!path.empty() && !WriteFileBytes(path, input))
         return "no file";
     static ScopedImage s;  // one for all calls: a fuzzer's call makes no 128² block
-    static const std::string ways[] = {"clipboard block", "BMP in memory", "BMP file"};
-    for (int way = 0; way < (path.empty() ? 2 : 3); ++way) {
+    static const std::string ways[] = {"clipboard block", "BMP in memory", "BMP pipe",
+                                       "BMP pipe that fails at its end", "BMP file"};
+    for (int way = 0; way < (path.empty() ? 4 : 5); ++way) {
         s.image.Create(2, 3);
         Scramble(s.image, uint32_t(input.size()));
         const Picture before = Capture(s.image);
-        const Picture& want = way ? bmp : dib;
+        const BmpError expected = way == 3 ? BmpError::kCannotOpen : verdict;
         BmpError error = BmpError::kCannotWrite;
-        SystemReason reason = SystemReason::kDiskFull;  // none for a file read whole
+        SystemReason reason = SystemReason::kDiskFull;  // none for a file that can be read
+        PipeEnds ends(input);
+        ends.failAt = way == 3 ? input.size() : SIZE_MAX;
         const bool read = way == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
                           : way == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
-                                     : LoadBmp(s.image, path.c_str(), &error, &reason);
-        if (read != (way ? verdict == BmpError::kNone : block) || (way && error != verdict) ||
-            (way == 2 && reason != SystemReason::kNone) ||
-            !(Capture(s.image) == (read ? want : before)))
+                          : way < 4
+                              ? LoadBmpInBlocks(s.image, ends.in, 48, nullptr, &error, &reason)
+                              : LoadBmp(s.image, path.c_str(), &error, &reason);
+        if (read != (way ? expected == BmpError::kNone : block) || (way && error != expected) ||
+            (way >= 2 && reason != SystemReason::kNone) || (way == 2 && ends.at != input.size()) ||
+            !(Capture(s.image) == (read ? (way ? bmp : dib) : before)))
             return ways[way] + ", " + std::to_string(input.size()) + " bytes";
     }
     return path.empty() ? "" : StreamedMismatch(input, path, s.image, verdict);
