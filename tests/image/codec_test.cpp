@@ -43,9 +43,9 @@ TEST(CodecTest, ReadersMatchTheModels) {
     EXPECT_EQ(error, BmpError::kCannotOpen);
     // A file that shrinks after its first rows leaves the old picture; on Windows, a load holds
     // the file alone, so no other program changes it meanwhile.
-    const ReadHook shrink{[](void* path) {
+    const ReadHook shrink{[](void* file) {
                               std::error_code refused;
-                              fs::resize_file(*static_cast<const std::string*>(path), 600, refused);
+                              fs::resize_file(*static_cast<const std::string*>(file), 600, refused);
                           },
                           const_cast<std::string*>(&path)};
     ASSERT_TRUE(WriteFileBytes(path, MakeBmp(17, 40)));

@@ -196,7 +196,7 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
 
 // A pipe's two ends over memory; the reader fails once it has given failAt bytes.
 struct PipeEnds {
-    explicit PipeEnds(const Bytes& bytes) : bytes(bytes) {
+    explicit PipeEnds(const Bytes& input) : bytes(input) {
         in.reader = &reader;
         out.writer = &writer;
     }
@@ -213,8 +213,8 @@ struct PipeEnds {
     Bytes written;
     const ByteReader reader{Read, this};
     const ByteWriter writer{[](void* p, const uint8_t* data, size_t length) {
-                                auto& written = static_cast<PipeEnds*>(p)->written;
-                                written.insert(written.end(), data, data + length);
+                                auto& sink = static_cast<PipeEnds*>(p)->written;
+                                sink.insert(sink.end(), data, data + length);
                                 return true;
                             },
                             this};
