@@ -22,7 +22,10 @@ for f in "$exe" "$cli" /usr/bin/time; do
 done
 work=$(mktemp -d "${VELMORA_BENCH_DIR:-/tmp}/velmora-open.XXXXXX")
 . scripts/wine-env.sh
-velmora_wine_start "$(realpath -m "${PREFIX:-build/wineprefix-bench}")"
+prefix=$(realpath -m "${PREFIX:-build/wineprefix-bench}")
+# A server left by an earlier run would keep its own, gone, display: the windows would never show.
+WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+velmora_wine_start "$prefix"
 app=
 trap '[ -z "$app" ] || kill "$app" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
 
@@ -36,7 +39,8 @@ open_once() {
   t0=$(now)
   wine "$exe" "$(winepath -w "$work/$1.bmp" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
   app=$!
-  until xdotool search --onlyvisible --name "^Velmora - .*$1\.bmp\$" >/dev/null 2>&1; do
+  for ((i = 0; i < 3000; ++i)); do
+    xdotool search --onlyvisible --name "^Velmora - .*$1\.bmp\$" >/dev/null 2>&1 && break
     sleep 0.01
   done
   t1=$(now)
@@ -75,73 +79,6 @@ print(f"velmora.exe open at {size}x{size}, median of {len(rows)}: {diff:.2f} s o
 print(f"velmora.exe peak memory (VmHWM): {peak:.0f} MiB, {peak - image:.0f} MiB over its "
       f"{image:.0f} MiB image")
 PY
-/usr/bin/time -v.
-#
-#   bench/open_bench.sh [WINDOWS_BUILD] [NATIVE_BUILD]   default build/windows and build/native
-# Environment: RUNS (default 5), SIZE (default 8192), VELMORA_BENCH_DIR (scratch folder on disk,
-# default /tmp), PREFIX (the Wine prefix, default build/wineprefix-bench, made on first use).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-windows=${1:-build/windows}
-native=${2:-build/native}
-runs=${RUNS:-5}
-size=${SIZE:-8192}
-exe=$windows/shell/velmora.exe
-cli=$native/cli/velmora-cli
-for f in "$exe" "$cli" /usr/bin/time; do
-  [ -x "$f" ] || { echo "open_bench.sh: no $f" >&2; exit 2; }
-done
-work=$(mktemp -d "${VELMORA_BENCH_DIR:-/tmp}/velmora-open.XXXXXX")
-. scripts/wine-env.sh
-velmora_wine_start "$(realpath -m "${PREFIX:-build/wineprefix-bench}")"
-app=
-trap '[ -z "$app" ] || kill "$app" 2>/dev/null; velmora_wine_stop; rm -rf "$work"' EXIT
-
-python3 scripts/make_bmp.py "$work/big.bmp" "$size" "$size" noise 1
-python3 scripts/make_bmp.py "$work/small.bmp" 1024 1024 noise 2
-
-now() { date +%s.%N; }
-# Starts velmora.exe on NAME.bmp and waits for its titled window; prints seconds and peak KiB.
-open_once() {
-  local t0 t1 hwm
-  t0=$(now)
-  wine "$exe" "$(winepath -w "$work/$1.bmp" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
-  app=$!
-  until xdotool search --onlyvisible --name "^Velmora - .*$1\.bmp\$" >/dev/null 2>&1; do
-    sleep 0.01
-  done
-  t1=$(now)
-  hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$app/status")
-  kill "$app"
-  wait "$app" 2>/dev/null || true
-  app=
-  echo "$(echo "$t1 - $t0" | bc) $hwm"
-}
-copy_once() {
-  local t0
-  t0=$(now)
-  cp "$work/big.bmp" "$work/copy.bmp"
-  echo "$(now) - $t0" | bc
-  rm -f "$work/copy.bmp"
-}
-
-open_once small >/dev/null  # the prefix's first start and the files into the page cache
-cat "$work/big.bmp" >/dev/null
-: >"$work/times"
-for _ in $(seq "$runs"); do
-  read -r small _ < <(open_once small)
-  read -r big hwm < <(open_once big)
-  echo "$small $big $hwm $(copy_once)" >>"$work/times"
-done
-image_mib=$(((size * size * 4 + 40) / 1048576))
-sort -k2 -n "$work/times" | awk -v image="$image_mib" -v size="$size" '
-  { small[NR] = $1; big[NR] = $2; hwm[NR] = $3; cp[NR] = $4; diff[NR] = $2 - $1; ratio[NR] = ($2 - $1) / $4 }
-  END {
-    m = int((NR + 1) / 2)
-    asort(diff); asort(cp); asort(ratio); asort(hwm); asort(small)
-    printf "velmora.exe open at %dx%d, median of %d: %.2f s over a 1024x1024 start (%.2f s), cp %.3f s, ratio %.1f\n", size, size, NR, diff[m], small[m], cp[m], ratio[m]
-    printf "velmora.exe peak memory (VmHWM): %d MiB, of which the image %d MiB: %d MiB over it\n", hwm[NR] / 1024, image, hwm[NR] / 1024 - image
-  }'
 /usr/bin/time -v "$cli" add - - 10 -20 30 <"$work/big.bmp" >"$work/out.bmp" 2>"$work/time.txt"
 echo "velmora-cli add - - at ${size}x$size: peak $(awk '/Maximum resident/ {print int($6 / 1024)}' "$work/time.txt") MiB," \
   "$(awk '/Elapsed/ {print $8}' "$work/time.txt") wall"
