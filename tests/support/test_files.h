@@ -196,10 +196,7 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
 
 // A pipe's two ends over memory; the reader fails once it has given failAt bytes.
 struct PipeEnds {
-    explicit PipeEnds(const Bytes& input) : bytes(input) {
-        in.reader = &reader;
-        out.writer = &writer;
-    }
+    explicit PipeEnds(const Bytes& input) : bytes(input) {}
     static bool Read(void* context, uint8_t* data, size_t length, size_t* got) {
         auto* p = static_cast<PipeEnds*>(context);
         *got = std::min(length, p->bytes.size() - p->at);
@@ -218,8 +215,8 @@ struct PipeEnds {
                                 return true;
                             },
                             this};
-    BmpInput in;
-    BmpOutput out;
+    const BmpInput in{nullptr, &reader};
+    const BmpOutput out{nullptr, &writer};
 };
 
 // The image way's bytes, or its verdict with the old OUT kept; in 48-byte blocks. From a pipe
@@ -253,7 +250,6 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
     PipeEnds ends(input);
-    error = BmpError::kCannotWrite;
     if (StreamBmpInBlocks(ends.in, ends.out, edit, block, &error) != accept || error != verdict ||
         ends.at != input.size() ||
         !(accept ? ends.written == wanted
