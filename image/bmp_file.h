@@ -14,8 +14,8 @@ inline int64_t RowStride(int32_t width) {
     return width < 1 ? 0 : ((int64_t{width} * 3 + 3) / 4) * 4;
 }
 
-// The longest standard input the command line takes for an image: what the core's 2 GiB blocks
-// could once hold of it whole.
+// The most standard input the command line reads for an image; a longer one is refused as too
+// large, whatever picture it holds.
 constexpr size_t kMaxBmpInput = INT32_MAX;
 
 // Why a load or save was refused, for callers that tell the user.
