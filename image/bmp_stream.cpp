@@ -166,7 +166,9 @@ bool ReserveBlocks(const BmpLayout& rows, size_t blockBytes, BmpBuffer& buffer, 
 }
 
 // The checked rows into fresh, bottom row first. A picture too large for memory is told apart
-// from a short file as a file's length tells them: a reader's rows are read all the same.
+// from a short file as a file's length tells them: a reader's rows are read all the same. A
+// reader's header is believed before its rows are counted, so a short one still has its block
+// taken; only the pages that its rows reach are touched.
 bool ReadRowsInto(ByteSource& source, const BmpLayout& rows, size_t blockBytes, PixelImage& fresh,
                   BmpError* error, SystemReason* reason) {
     BmpBuffer buffer;

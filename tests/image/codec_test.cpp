@@ -48,8 +48,7 @@ TEST(CodecTest, ReadersMatchTheModels) {
                           },
                           const_cast<char*>(path.c_str())};
     ASSERT_TRUE(WriteFileBytes(path, MakeBmp(17, 40)));
-    BmpInput in;
-    in.path = path.c_str();
+    const BmpInput in{path.c_str(), nullptr};
 #ifdef _WIN32
     EXPECT_TRUE(LoadBmpInBlocks(s.image, in, 256, &shrink, &error));
 #else

@@ -241,10 +241,8 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
     const size_t block = input.size() < 4096 ? 48 : 4096;
     const PixelSpanEdit edit{AddToPackedSpan, &settings};
-    BmpInput in;
-    in.path = path.c_str();
-    BmpOutput to;
-    to.path = out.c_str();
+    const BmpInput in{path.c_str(), nullptr};
+    const BmpOutput to{out.c_str(), nullptr};
     if (StreamBmpInBlocks(in, to, edit, block, &error, &reason) != accept || error != verdict ||
         reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
@@ -270,9 +268,13 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     if (!path.empty() && !WriteFileBytes(path, input))
         return "no file";
     static ScopedImage s;  // one for all calls: a fuzzer's call makes no 128² block
-    static const std::string ways[] = {"clipboard block", "BMP in memory", "BMP pipe",
-                                       "BMP pipe that fails at its end", "BMP file"};
+    static const std::string ways[] = {"clipboard", "memory", "pipe", "failing pipe", "file"};
+    // A pipe's header is believed before its rows are counted: keep its block in fuzzing bounds.
+    const bool huge = input.size() >= 30 && ImageBlockSize(int32_t(GetLe32(input, 18)),
+                                                           int32_t(GetLe32(input, 22))) > 1 << 25;
     for (int way = 0; way < (path.empty() ? 4 : 5); ++way) {
+        if (huge && (way == 2 || way == 3))
+            continue;
         s.image.Create(2, 3);
         Scramble(s.image, uint32_t(input.size()));
         const Picture before = Capture(s.image);
