@@ -60,7 +60,7 @@ struct BmpInput {
     const ByteReader* reader = nullptr;
 };
 // Where a file goes: a new file at path, put in place only when whole, or, without a path, the
-// writer, which has no way back: a file found short after its first rows leaves them written.
+// writer, which has no way back: a file found short after its first MiB leaves that written.
 struct BmpOutput {
     const char* path = nullptr;
     const ByteWriter* writer = nullptr;

@@ -217,17 +217,19 @@ bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const PixelSpanE
     uint8_t header[kWrittenHeaderSize];
     WriteSavedHeader(header, rows.width, rows.height, kWrittenHeaderSize + rowBytes);
     FileFailure failure;
-    if (!WriteSink(sink, header, kWrittenHeaderSize, &failure)) {
-        return Refuse(error, reason, BmpError::kCannotWrite, failure);
-    }
     const auto editSpan = [&](uint8_t* bytes, size_t length, uint64_t, uint64_t column) {
         const size_t pixels = PixelsIn(rows, column, length);
         edit.edit(bytes, pixels, edit.context);
         std::memset(bytes + pixels * 3, 0, length - pixels * 3);
     };
+    // The header goes out with the first block, so that a pipe found short within it has had
+    // nothing written, as when it was read whole first.
+    bool headed = false;
     const auto write = [&](const uint8_t* bytes, size_t length) {
-        return WriteSink(sink, bytes, length, &failure) ||
-               Refuse(error, reason, BmpError::kCannotWrite, failure);
+        const bool ok = (headed || WriteSink(sink, header, kWrittenHeaderSize, &failure)) &&
+                        WriteSink(sink, bytes, length, &failure);
+        headed = true;
+        return ok || Refuse(error, reason, BmpError::kCannotWrite, failure);
     };
     return WalkRows(source, rows, buffer.block, blockBytes, editSpan, write, error, reason);
 }
