@@ -93,8 +93,8 @@ bool OpenSource(const BmpInput& in, bool alone, ByteSource* source, BmpLayout* l
     return CheckBmpHeader(source->head, got, length, layout, error);
 }
 
-// Reads a reader to its end. A failure anywhere in it refuses the file, as when the whole input
-// was read before it was judged.
+// Reads a reader to its end. A failure anywhere in it refuses the file: a verdict stands on
+// every byte of the input, those past the rows too.
 bool FinishSource(ByteSource& source, bool ok, BmpError* error, SystemReason* reason) {
     PlatformCloseInput(&source.file);
     if (source.reader == nullptr) {
@@ -222,8 +222,8 @@ bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const PixelSpanE
         edit.edit(bytes, pixels, edit.context);
         std::memset(bytes + pixels * 3, 0, length - pixels * 3);
     };
-    // The header goes out with the first block, so that a pipe found short within it has had
-    // nothing written, as when it was read whole first.
+    // The header goes out with the first block, so that a pipe found short within it leaves
+    // nothing written.
     bool headed = false;
     const auto write = [&](const uint8_t* bytes, size_t length) {
         const bool ok = (headed || WriteSink(sink, header, kWrittenHeaderSize, &failure)) &&
