@@ -131,7 +131,7 @@ struct Job {
 };
 
 struct BatchPlan {
-    AdjustSettings settings{0, 0, 0, 1};
+    AdjustSettings settings{};
     std::vector<Job> jobs;
     unsigned threads = 0;
     bool quiet = false;
