@@ -60,7 +60,7 @@ inline __m128i NarrowFour(__m128i v) {
 
 }  // namespace
 
-void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
+static void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
     for (int32_t x = 0; x < width; ++x, file += 3, pixels += kBytesPerPixel) {
         pixels[0] = file[0];  // blue
         pixels[1] = file[1];  // green
@@ -81,7 +81,7 @@ void DecodeBmpRow(const uint8_t* file, uint8_t* pixels, int32_t width) {
     DecodeBmpRowPlain(file, pixels, width - x);
 }
 
-void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width) {
+static void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width) {
     for (int32_t x = 0; x < width; ++x, pixels += kBytesPerPixel, file += 3) {
         file[0] = pixels[0];
         file[1] = pixels[1];
