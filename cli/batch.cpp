@@ -323,7 +323,7 @@ class Batch {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
             } else {
-                Fail("cannot save " + files[i].target,
+                Fail("cannot save " + files[i].named,
                      DescribeBmpFailure(BmpError::kCannotWrite, results[i].reason));
             }
         }

@@ -142,6 +142,8 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason) {
             return "file in use";
         case SystemReason::kDiskFull:
             return "disk full";
+        case SystemReason::kForeignLink:
+            return "another user's link in a shared folder";
     }
     return DescribeBmpError(error);
 }
