@@ -142,7 +142,8 @@ bool MayFollow(const std::string& link, uid_t linkOwner) {
 }
 
 // Where a save to path lands: the file at the end of its links, so that they stay and the picture
-// the user meant is the one replaced. A dangling link or a loop is replaced as any name is.
+// the user meant is the one replaced. A link that leads nowhere, round in a loop or to anything but
+// a file (a folder, or a device that a rename would take away) is replaced as any name is.
 bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) {
     std::string at = path;
     for (int links = 0; links <= kMaxLinks; ++links) {
@@ -164,7 +165,7 @@ bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) 
             (to[0] == '/' ? std::string() : FolderOf(at)) + std::string(to, static_cast<size_t>(n));
     }
     struct stat end;
-    *target = lstat(at.c_str(), &end) == 0 && !S_ISLNK(end.st_mode) ? at : std::string(path);
+    *target = lstat(at.c_str(), &end) == 0 && S_ISREG(end.st_mode) ? at : std::string(path);
     return true;
 }
 
