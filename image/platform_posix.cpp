@@ -125,7 +125,7 @@ bool NameUnnamed(int fd, StagedFile& f, bool* placed) {
     return false;
 }
 
-// The system gives up on a chain of more links than this, and so does a save.
+// The system follows no longer chain of links than this; a save replaces a longer one as a loop.
 constexpr int kMaxLinks = 40;
 
 // A plain open follows a link in a sticky, world-writable folder only for the link's owner, or
@@ -142,8 +142,9 @@ bool MayFollow(const std::string& link, uid_t linkOwner) {
 }
 
 // Where a save to path lands: the file at the end of its links, so that they stay and the picture
-// the user meant is the one replaced. A link that leads nowhere, round in a loop or to anything but
-// a file (a folder, or a device that a rename would take away) is replaced as any name is.
+// the user meant is the one replaced. A link that leads nowhere, goes round in a loop or leads to
+// anything but a file (a folder, or a device that a rename would take away) is replaced as any
+// name is.
 bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) {
     std::string at = path;
     for (int links = 0; links <= kMaxLinks; ++links) {
