@@ -3,6 +3,7 @@
 # black picture maximised with red +1 and pen 16, xdotool presses and makes MOVES moves of 4 px
 # to the right, one every 4 ms, and the saved picture tells which of them stamped.
 #   bench/stroke.sh [BUILD_DIR]      (default build/windows; RUNS=3, SIZE=8192, SCREEN=3840x2160)
+# EXE names another build of stroke_bench.exe, such as one of an older canvas to compare with.
 # Prints, for each run, the moves that stamped out of MOVES + 1 (the press stamps too), the
 # widest gap between stamps, and the program's own timing of each move.
 set -euo pipefail
@@ -10,6 +11,7 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build/windows}")
 runs=${RUNS:-3} size=${SIZE:-8192} screen=${SCREEN:-3840x2160} moves=${MOVES:-250}
 cmake --build "$build" --target stroke_bench >/dev/null
+exe=${EXE:-$build/bench/stroke_bench.exe}
 . scripts/wine-env.sh
 work=$build/stroke-bench
 mkdir -p "$work"
@@ -38,7 +40,7 @@ EOF
 for run in $(seq "$runs"); do
   cp "$work/black.bmp" "$work/in.bmp"
   rm -f "$work/ready" "$work/stop" "$work/after.bmp" "$work/report.txt"
-  wine "$build/bench/stroke_bench.exe" "$(winepath -w "$work/in.bmp")" "$(winepath -w "$work")" \
+  wine "$exe" "$(winepath -w "$work/in.bmp")" "$(winepath -w "$work")" \
     </dev/null >"$work/log" 2>&1 &
   app=$!
   for _ in $(seq 600); do [ -s "$work/ready" ] && break; sleep 0.1; done
