@@ -123,8 +123,8 @@ void InvalidatePen(HWND canvas, POINT at) {
     }
 }
 
-// Right edge of the bar's part that the last readout left to paint; a shorter text must still
-// clear the longer one's tail.
+// How far the last readout's text reached in the bar: a shorter text must still clear the
+// longer one's tail.
 LONG g_readoutRight = 0;
 
 // The width a readout takes in the bar: its text in the bar's own font, and the bar's height
@@ -141,8 +141,9 @@ LONG ReadoutRight(const char* text, int length, LONG barHeight) {
 }
 
 // The bar repaints its whole part inside SB_SETTEXTA, at a cost that grows with its width, and
-// it does so for each move of a drag. With its redraw off it only keeps the text; then only
-// where the text is, and whatever the bar still had to paint, are left to the next frame.
+// it would do so for each move of a drag. With its redraw off it only keeps the text, and just
+// the stretch the text covers waits to be painted with the next frame. Turning the redraw off
+// may also drop what the bar still had to paint, so that is put back.
 void ReadOut(int32_t x, int32_t y) {
     char text[64];
     const int length = wsprintfA(text, "(%d,%d)-R:%d,G:%d,B:%d", x, y, g_image.GetRed(x, y),
