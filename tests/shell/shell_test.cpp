@@ -86,6 +86,7 @@ void ExpectBarAsRepainted(const char* when) {
     const std::vector<COLORREF> shown = Shown(g_statusBar);
     RedrawWindow(g_statusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     EXPECT_TRUE(shown == Shown(g_statusBar)) << when;
+    EXPECT_TRUE(IsWindowVisible(g_statusBar)) << when << ": a bar that no longer paints";
 }
 
 // MainFrame started as the entry does, on a tall picture, without the message loop.
