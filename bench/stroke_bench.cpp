@@ -24,7 +24,7 @@
 namespace {
 
 struct MoveCost {
-    double total, repaint, readout;
+    double start, total, repaint, readout;
 };
 
 std::string g_folder;
@@ -60,7 +60,7 @@ LRESULT CALLBACK TimedCanvas(HWND window, UINT message, WPARAM wParam, LPARAM lP
     const double spent = Now() - start;
     if (dragMove) {
         g_inMove = false;
-        g_moves.push_back({spent, g_moveRepaint, g_moveReadout});
+        g_moves.push_back({start, spent, g_moveRepaint, g_moveReadout});
     } else if (message == WM_PAINT && g_inMove) {
         g_moveRepaint += spent;
     } else if (message == WM_PAINT) {
@@ -118,6 +118,13 @@ void WriteReport() {
         return;
     }
     std::fprintf(out, "drag moves handled: %zu\n", g_moves.size());
+    // About 250 x 4 ms while the program keeps up with xdotool's pacing; longer when moves wait
+    // for it, or when a busy machine holds xdotool back.
+    if (g_moves.size() > 1) {
+        const double span = g_moves.back().start - g_moves.front().start;
+        std::fprintf(out, "first to last move handled: %.0f ms, %.2f ms a move\n", span,
+                     span / double(g_moves.size() - 1));
+    }
     std::fprintf(out, "per move, ms (median / 90th percentile / worst):\n");
     const struct {
         const char* name;
