@@ -251,7 +251,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
         return RunClipboardCommand(command, in, err);
     }
     const char* outPath = words[1];
-    AdjustSettings settings{0, 0, 0, 1};
+    AdjustSettings settings{};
     complaint = CheckOffsets(words + 2, &settings);
     if (complaint.empty() && command == "stamp") {
         complaint = CheckInt("PEN", words[5], kMinPenSize, kMaxPenSize, &settings.penSize);

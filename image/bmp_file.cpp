@@ -51,7 +51,7 @@ void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, uint64_t fil
     WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
 }
 
-void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
+static void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
     for (int32_t x = 0; x < width; ++x, file += 3, pixels += kBytesPerPixel) {
         pixels[0] = file[0];  // blue
         pixels[1] = file[1];  // green
@@ -72,7 +72,7 @@ void DecodeBmpRow(const uint8_t* file, uint8_t* pixels, int32_t width) {
     DecodeBmpRowPlain(file, pixels, width - x);
 }
 
-void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width) {
+static void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width) {
     for (int32_t x = 0; x < width; ++x, pixels += kBytesPerPixel, file += 3) {
         file[0] = pixels[0];
         file[1] = pixels[1];
@@ -133,6 +133,8 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason) {
             return "file in use";
         case SystemReason::kDiskFull:
             return "disk full";
+        case SystemReason::kForeignLink:
+            return "another user's link in a shared folder";
     }
     return DescribeBmpError(error);
 }

@@ -1,7 +1,6 @@
-// The BMP codec's insides, shared by its files and open to the tests: the header's layout, the
-// row converters, so that the vector way can be held against the plain one, and the streamed
-// ways' block size. The rest of the program calls
-// only bmp_file.h.
+// The BMP codec's insides, shared by its files: the header's layout and the row converters,
+// which the clipboard exchange shares too; and the streamed ways with a block size of the
+// tests' choosing. The rest of the program calls only bmp_file.h.
 #pragma once
 
 #include <cstddef>
@@ -23,12 +22,10 @@ void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, uint64_t fil
 // One file row of width 3-byte pixels (blue, green, red) into width 4-byte pixels whose fourth
 // byte becomes 0. Reads exactly 3 x width bytes and writes exactly 4 x width.
 void DecodeBmpRow(const uint8_t* file, uint8_t* pixels, int32_t width);
-void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width);
 
 // The way back: width 4-byte pixels into 3 x width bytes, the fourth bytes dropped. Writes
 // nothing past those bytes, so the fill at the row's end keeps its zeros.
 void EncodeBmpRow(const uint8_t* pixels, uint8_t* file, int32_t width);
-void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width);
 
 // StreamBmp and LoadBmp with blocks of blockBytes (at least 3) in place of their own, so that
 // the tests can split rows across blocks with small files. beforeRead (when given) runs before

@@ -83,8 +83,12 @@ void PlatformCloseInput(InputFile* file);
 // Committing a group makes every staged file that replaces one reach the disk, in one flush where
 // the system has the means, and then moves each into its target's place. Each target is, at every
 // moment, either its old file or the new one, whole.
+// A path that is a symbolic link to a file is written through: the file at the end of its links
+// is the target, so the links stay. Following them refuses what a plain open would: another
+// user's link in a sticky, world-writable folder (kForeignLink).
 struct StagedFile {
-    std::string target;
+    std::string target;      // the file replaced: for a link, the file it leads to
+    std::string named;       // the path as the caller gave it, which its messages name
     std::string temp;        // empty while the file has no name
     intptr_t handle = -1;    // the open new file: a descriptor, or a HANDLE on Windows
     bool replacing = false;  // a file was at the target, so the new one must be on the disk first

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdint>
 #include <string>
@@ -124,6 +125,51 @@ bool NameUnnamed(int fd, StagedFile& f, bool* placed) {
     return false;
 }
 
+// The system follows no longer chain of links than this; a save replaces a longer one as a loop.
+constexpr int kMaxLinks = 40;
+
+// A plain open follows a link in a sticky, world-writable folder only for the link's owner, or
+// when the folder's owner owns the link too, so that nobody can aim another user's save through
+// /tmp at a file of their choosing. The rule holds here whether or not the system enforces it.
+bool MayFollow(const std::string& link, uid_t linkOwner) {
+    const std::string folder = FolderOf(link);
+    struct stat st;
+    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0) {
+        return false;
+    }
+    const mode_t shared = S_ISVTX | S_IWOTH;
+    return (st.st_mode & shared) != shared || linkOwner == geteuid() || linkOwner == st.st_uid;
+}
+
+// Where a save to path lands: the file at the end of its links, so that they stay and the picture
+// the user meant is the one replaced. A link that leads nowhere, goes round in a loop or leads to
+// anything but a file (a folder, or a device that a rename would take away) is replaced as any
+// name is.
+bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) {
+    std::string at = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
+        }
+        if (!MayFollow(at, st.st_uid)) {
+            return StoreReason(failure,
+                               FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
+        }
+        char to[PATH_MAX];
+        const ssize_t n = readlink(at.c_str(), to, sizeof to);
+        if (n <= 0 || static_cast<size_t>(n) == sizeof to) {
+            break;
+        }
+        // A relative link is read from its own folder, not from where the save began.
+        at =
+            (to[0] == '/' ? std::string() : FolderOf(at)) + std::string(to, static_cast<size_t>(n));
+    }
+    struct stat end;
+    *target = lstat(at.c_str(), &end) == 0 && S_ISREG(end.st_mode) ? at : std::string(path);
+    return true;
+}
+
 }  // namespace
 
 // New files go in the target's folder, so that the final move is a rename on one file system.
@@ -179,7 +225,12 @@ void PlatformCloseInput(InputFile* file) {
     *file = InputFile();
 }
 
-bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* failure) {
+bool PlatformBeginStaged(const char* named, StagedFile* staged, FileFailure* failure) {
+    std::string target;
+    if (!ResolveTarget(named, &target, failure)) {
+        return false;
+    }
+    const char* path = target.c_str();
     struct stat old;
     const bool exists = stat(path, &old) == 0;
     // Creating over a file the user may not write must fail as a truncating create would.
@@ -197,7 +248,7 @@ bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* fail
     if (fd < 0) {
         return Refuse(failure, FileError::kCannotWrite, errno, true);
     }
-    *staged = StagedFile{path, std::move(temp), fd, exists, 0};
+    *staged = StagedFile{target, named, std::move(temp), fd, exists, 0};
     const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~ProcessUmask();
     if (fchmod(fd, mode) != 0) {
         const int code = errno;

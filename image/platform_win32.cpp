@@ -183,7 +183,7 @@ bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* fail
     if (file == INVALID_HANDLE_VALUE) {
         return Refuse(failure, FileError::kCannotWrite, GetLastError());
     }
-    *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing, 0};
+    *staged = StagedFile{path, path, temp, reinterpret_cast<intptr_t>(file), replacing, 0};
     return true;
 }
 

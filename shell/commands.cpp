@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr char kVersionText[] =
-    "Velmora " VELMORA_VERSION_TEXT " Copyright (C) 2026 Velmora 開発チーム";
+constexpr char kVersionText[] = "Velmora " VELMORA_VERSION_TEXT " " VELMORA_COPYRIGHT;
 constexpr char kAuthorSite[] = "https://velmora.example.com/";
 
 char g_dropFile[kDialogPathCapacity] = "";

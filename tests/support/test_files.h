@@ -101,11 +101,6 @@ inline Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE, uint32_
     return b;
 }
 
-struct ScopedImage {
-    PixelImage image;
-    ~ScopedImage() { image.Release(); }
-};
-
 // Every byte, fourth ones too; a channel takes all 256 values in any 256 pixels.
 inline void Scramble(PixelImage& image, uint32_t seed) {
     for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight() * 4; ++i)
