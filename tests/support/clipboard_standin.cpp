@@ -10,10 +10,7 @@ StandInClipboard g_standIn;
 
 namespace {
 
-struct MovableBlock {
-    std::vector<uint8_t> bytes;
-    int locks = 0;
-};
+using MovableBlock = std::vector<uint8_t>;
 
 MovableBlock* g_dib = nullptr;  // the clipboard's block, owned by the clipboard
 
@@ -64,36 +61,31 @@ ClipboardBlock PlatformAllocMovable(size_t size) {
         return nullptr;
     }
     ++g_standIn.liveBlocks;
-    return new MovableBlock{std::vector<uint8_t>(size), 0};
+    return new MovableBlock(size);
 }
 
 void PlatformFreeMovable(ClipboardBlock block) {
-    if (block == nullptr) {
-        return;
+    if (block != nullptr) {
+        --g_standIn.liveBlocks;
+        delete AsBlock(block);
     }
-    g_standIn.outstandingLocks -= AsBlock(block)->locks;
-    --g_standIn.liveBlocks;
-    delete AsBlock(block);
 }
 
 size_t PlatformMovableSize(ClipboardBlock block) {
-    return block == nullptr ? 0 : AsBlock(block)->bytes.size();
+    return block == nullptr ? 0 : AsBlock(block)->size();
 }
 
 uint8_t* PlatformLockMovable(ClipboardBlock block) {
     if (block == nullptr || g_standIn.faults.lockFails) {
         return nullptr;
     }
-    ++AsBlock(block)->locks;
     ++g_standIn.outstandingLocks;
-    return AsBlock(block)->bytes.data();
+    return AsBlock(block)->data();
 }
 
-void PlatformUnlockMovable(ClipboardBlock block) {
-    if (block != nullptr && AsBlock(block)->locks > 0) {
-        --AsBlock(block)->locks;
-        --g_standIn.outstandingLocks;
-    }
+// Counted whatever the block, so that an unlock without its lock shows as well as a lock left.
+void PlatformUnlockMovable(ClipboardBlock) {
+    --g_standIn.outstandingLocks;
 }
 
 void StandInReset() {

@@ -13,7 +13,7 @@ struct StandInClipboard {
     } faults;
     bool open = false;
     size_t liveBlocks = 0;     // movable blocks not yet freed, the clipboard's own included
-    int outstandingLocks = 0;  // locks not yet released, over every live block
+    int outstandingLocks = 0;  // locks taken less unlocks, over every block
 };
 extern StandInClipboard g_standIn;
 
