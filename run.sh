@@ -49,14 +49,11 @@ TEXT
 
   # A prefix of its own with the Japanese code page, apart from the tests' unmanaged one, so a
   # desktop's window manager frames the window as usual.
-  export WINEPREFIX=$build_root/wineprefix-run
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64 LANG=ja_JP.UTF-8
-  unset LC_ALL
+  . scripts/wine-env.sh
+  velmora_wine_env "$build_root/wineprefix-run"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "preparing a Wine prefix in $WINEPREFIX (once, about half a minute)"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 </dev/null
-    wineserver -w
+    velmora_wine_prepare
   fi
 
   local file=${1:-}

@@ -19,24 +19,21 @@ failed=0
 failed_suites=()
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# Adds up CTest's closing count for one suite; a suite that fails to build counts as one failure.
-count_ctest() {
-  local log=$1 suite=$2 line total nfail
-  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -z "$line" ]; then
-    failed=$((failed + 1))
-    failed_suites+=("$suite")
-    return
-  fi
-  nfail=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
-  passed=$((passed + total - nfail))
+# Adds one suite's counts. Its exit status is the verdict: a suite that failed without a failed
+# test to show for it (a build, a crash of ctest itself) still counts one failure.
+tally() {  # SUITE STATUS PASSED FAILED [LABELS]
+  local suite=$1 status=$2 npass=$3 nfail=$4 labels=${5:--}
+  [ "$status" -eq 0 ] || [ "$nfail" -gt 0 ] || nfail=1
+  passed=$((passed + npass))
   failed=$((failed + nfail))
-  [ "$nfail" -eq 0 ] || failed_suites+=("$suite")
+  if [ "$status" -ne 0 ]; then
+    [ "$labels" = - ] || suite="$suite ($labels)"
+    failed_suites+=("$suite")
+  fi
 }
 
 build_and_test() {
-  local preset=$1 dir=$build_root/$1 log
+  local preset=$1 dir=$build_root/$1 log status counts npass nfail labels
   log=$(mktemp)
   echo "=== $preset: configure and build in $dir"
   if cmake --preset "$preset" -B "$dir" >"$log" 2>&1 && cmake --build "$dir" -j "$jobs" >>"$log" 2>&1; then
@@ -44,12 +41,21 @@ build_and_test() {
     # Programs under Wine print code page 932; the log reads as UTF-8 like the rest.
     local text=(cat)
     [ "$preset" != windows ] || text=(iconv -c -f CP932 -t UTF-8)
-    ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 2>&1 | "${text[@]}" | tee "$log"
+    rm -f "$dir/junit.xml"
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure --output-junit "$dir/junit.xml" 2>&1 |
+      "${text[@]}"
+    status=${PIPESTATUS[0]}
+    if counts=$(python3 scripts/ctest_tally.py "$dir" "$dir/junit.xml"); then
+      read -r npass nfail labels <<<"$counts"
+      tally "$preset" "$status" "$npass" "$nfail" "$labels"
+    else
+      tally "$preset" 1 0 1
+    fi
   else
     tail -n 60 "$log"
     echo "=== $preset: build failed"
+    tally "$preset" 1 0 1
   fi
-  count_ctest "$log" "$preset"
   rm -f "$log"
 }
 
@@ -64,26 +70,29 @@ for suite in "${suites[@]}"; do
       velmora_wine_stop
       ;;
     extra)
-      # Runs that need a desktop of their own: tests/suites/*.sh, each printing a CTest-style
-      # closing line.
+      # Runs that need a desktop of their own: tests/suites/*.sh, each counting its checks in
+      # a closing line of CTest's form and failing by its exit status.
       for script in tests/suites/*.sh; do
         [ -e "$script" ] || continue
         log=$(mktemp)
         echo "=== $script"
         VELMORA_BUILD_ROOT=$build_root bash "$script" 2>&1 | tee "$log"
-        count_ctest "$log" "$script"
+        status=${PIPESTATUS[0]}
+        counts=$(sed -nE 's/.*% tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$log" | tail -n 1)
+        read -r nfail total <<<"${counts:-0 0}"
+        tally "$script" "$status" $((total - nfail)) "$nfail"
         rm -f "$log"
       done
       ;;
     *)
       echo "unknown suite: $suite"
-      failed=$((failed + 1))
+      tally "$suite" 1 0 1
       ;;
   esac
 done
 
 if [ ${#failed_suites[@]} -gt 0 ]; then
-  echo "failing suites: ${failed_suites[*]}"
+  printf 'failing suite: %s\n' "${failed_suites[@]}"
 fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

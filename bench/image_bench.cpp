@@ -143,18 +143,14 @@ void FillNoise(PixelImage& image) {
     }
 }
 
-// An image of its own for each benchmark; PixelImage never frees on destruction.
-struct BenchImage {
-    BenchImage(int32_t w, int32_t h) {
-        if (!image.Create(w, h)) {
-            std::fprintf(stderr, "cannot create a %dx%d image\n", w, h);
-            std::exit(1);
-        }
-        FillNoise(image);
+// Gives a benchmark's own image its size and its noise, or ends the run.
+void CreateNoise(PixelImage& image, int32_t w, int32_t h) {
+    if (!image.Create(w, h)) {
+        std::fprintf(stderr, "cannot create a %dx%d image\n", w, h);
+        std::exit(1);
     }
-    ~BenchImage() { image.Release(); }
-    PixelImage image;
-};
+    FillNoise(image);
+}
 
 // One saved BMP file of noise per size, written the first time a benchmark needs it.
 class BenchFiles {
@@ -174,7 +170,8 @@ class BenchFiles {
             return found->second;
         }
         const std::string path = Name("in", w, h);
-        BenchImage source(w, h);
+        ScopedImage source;
+        CreateNoise(source.image, w, h);
         if (!SaveBmp(source.image, path.c_str())) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             std::exit(1);
@@ -226,7 +223,8 @@ void BM_Memcpy(benchmark::State& state) {
 }
 
 void BM_AddToWholeImage(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     Timing timing(state, PixelBytes(Width(state), Height(state)));
     for (auto _ : state) {
         timing.Time([&] { AddToWholeImage(b.image, kSettings); });
@@ -234,7 +232,8 @@ void BM_AddToWholeImage(benchmark::State& state) {
 }
 
 void BM_AddToWholeImagePlain(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     Timing timing(state, PixelBytes(Width(state), Height(state)));
     for (auto _ : state) {
         timing.Time([&] { AddToWholeImagePlain(b.image, kSettings); });
@@ -243,7 +242,8 @@ void BM_AddToWholeImagePlain(benchmark::State& state) {
 
 // The pass as first described: one bounds-tested AddToPixel call per pixel.
 void BM_AddToPixelEachPixel(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     Timing timing(state, PixelBytes(Width(state), Height(state)));
     for (auto _ : state) {
         timing.Time([&] {
@@ -259,7 +259,8 @@ void BM_AddToPixelEachPixel(benchmark::State& state) {
 // Pen 16 dragged across the image a few pixels a stamp, as the mouse would; 256 stamps are timed
 // together, and median_ms and x_memcpy are per stamp.
 void BM_StampPen(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     Timing timing(state, 16 * 16 * kBytesPerPixel);
     const int kStamps = 256;
     int32_t x = 0, y = 0;
@@ -278,7 +279,8 @@ void BM_StampPen(benchmark::State& state) {
 
 // Create alone: the new block is zero without being written, so this is the price of asking.
 void BM_Create(benchmark::State& state) {
-    BenchImage b(1, 1);
+    ScopedImage b;
+    CreateNoise(b.image, 1, 1);
     Timing timing(state, PixelBytes(Width(state), Height(state)));
     for (auto _ : state) {
         timing.Time([&] { b.image.Create(Width(state), Height(state)); });
@@ -287,7 +289,8 @@ void BM_Create(benchmark::State& state) {
 
 // Create, then one write to every 4 KiB of pixels: what a new block costs once it is used.
 void BM_CreateAndTouch(benchmark::State& state) {
-    BenchImage b(1, 1);
+    ScopedImage b;
+    CreateNoise(b.image, 1, 1);
     const size_t bytes = PixelBytes(Width(state), Height(state));
     Timing timing(state, bytes);
     for (auto _ : state) {
@@ -319,7 +322,8 @@ void BM_CallocAndTouch(benchmark::State& state) {
 
 void BM_DecodeBmp(benchmark::State& state) {
     const std::vector<uint8_t> file = ReadWholeFile(Files().Input(Width(state), Height(state)));
-    BenchImage b(1, 1);
+    ScopedImage b;
+    CreateNoise(b.image, 1, 1);
     Timing timing(state, file.size());
     for (auto _ : state) {
         timing.Time([&] { DecodeBmp(b.image, file.data(), file.size()); });
@@ -328,7 +332,8 @@ void BM_DecodeBmp(benchmark::State& state) {
 
 void BM_LoadBmp(benchmark::State& state) {
     const std::string path = Files().Input(Width(state), Height(state));
-    BenchImage b(1, 1);
+    ScopedImage b;
+    CreateNoise(b.image, 1, 1);
     Timing timing(state, FileBytes(Width(state), Height(state)));
     for (auto _ : state) {
         timing.Time([&] {
@@ -341,7 +346,8 @@ void BM_LoadBmp(benchmark::State& state) {
 
 // The conversion half of SaveBmp, into a file image already in memory.
 void BM_EncodeRows(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     const int32_t w = Width(state), h = Height(state);
     Block file(FileBytes(w, h));
     const size_t stride = size_t(RowStride(w));
@@ -356,7 +362,8 @@ void BM_EncodeRows(benchmark::State& state) {
 }
 
 void BM_SaveBmp(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     const std::string path = Files().Output(Width(state), Height(state));
     Timing timing(state, FileBytes(Width(state), Height(state)));
     for (auto _ : state) {
@@ -373,7 +380,8 @@ void BM_SaveBmp(benchmark::State& state) {
 
 // Saving over an existing file, which waits for the disk before the old file goes.
 void BM_SaveBmpOver(benchmark::State& state) {
-    BenchImage b(Width(state), Height(state));
+    ScopedImage b;
+    CreateNoise(b.image, Width(state), Height(state));
     const std::string path = Files().Output(Width(state), Height(state));
     if (!SaveBmp(b.image, path.c_str())) {
         state.SkipWithError("SaveBmp failed");

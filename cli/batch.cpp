@@ -131,7 +131,7 @@ struct Job {
 };
 
 struct BatchPlan {
-    AdjustSettings settings{0, 0, 0, 1};
+    AdjustSettings settings{};
     std::vector<Job> jobs;
     unsigned threads = 0;
     bool quiet = false;
@@ -323,7 +323,7 @@ class Batch {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
             } else {
-                Fail("cannot save " + files[i].target,
+                Fail("cannot save " + files[i].named,
                      DescribeBmpFailure(BmpError::kCannotWrite, results[i].reason));
             }
         }

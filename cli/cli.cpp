@@ -37,26 +37,44 @@ bool IsStdio(const char* path) {
     return path != nullptr && std::strcmp(path, "-") == 0;
 }
 
-// LoadBmp and SaveBmp, except that the path "-" means standard input or standard output.
+// Standard input as a reader. It is read to its end once, and no further: a terminal would
+// wait again after its end. Past ceiling bytes it stops, as a pipe too long to hold.
+struct StdinReader {
+    uint64_t ceiling;
+    uint64_t taken = 0;
+    bool ended = false;
+    bool tooLong = false;
+};
+
+bool ReadStdin(void* context, uint8_t* data, size_t length, size_t* got) {
+    auto* in = static_cast<StdinReader*>(context);
+    *got = 0;
+    while (*got < length && !in->ended) {
+        const size_t n = std::fread(data + *got, 1, length - *got, stdin);
+        *got += n;
+        in->taken += n;
+        in->ended = n == 0;
+    }
+    in->tooLong = in->taken > in->ceiling;
+    return !in->tooLong && !std::ferror(stdin);
+}
+
+bool WriteStdout(void*, const uint8_t* data, size_t length) {
+    return std::fwrite(data, 1, length, stdout) == length;
+}
+
+// LoadBmp, except that the path "-" means standard input, taken as a file of the same bytes.
 bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
     if (!IsStdio(path)) {
         return LoadBmp(image, path, error, reason);
     }
     MakeBinary(stdin);
-    std::vector<uint8_t> data;
-    std::vector<uint8_t> chunk(size_t{1} << 20);
-    size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
-        // The same ceiling as a file.
-        if (n > kMaxBmpInput - data.size()) {
-            return StoreReason(error, BmpError::kTooLarge);
-        }
-        data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
-    }
-    if (std::ferror(stdin)) {
-        return StoreReason(error, BmpError::kCannotOpen);
-    }
-    return DecodeBmp(image, data.data(), data.size(), error);
+    StdinReader stdinReader{kMaxBmpInput};
+    const ByteReader reader{ReadStdin, &stdinReader};
+    BmpInput in;
+    in.reader = &reader;
+    return LoadBmpFrom(image, in, error, reason) ||
+           (stdinReader.tooLong && StoreReason(error, BmpError::kTooLarge));
 }
 
 bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
@@ -136,10 +154,31 @@ int Info(const char* path, std::FILE* out, std::FILE* err) {
     return kExitOk;
 }
 
+// "-" on either side is standard input or output, streamed as a file is: the input is judged
+// by its header before anything is written.
 int AddStreamed(const char* in, const char* out, const AdjustSettings& settings, std::FILE* err) {
+    StdinReader stdinReader{UINT64_MAX};
+    const ByteReader reader{ReadStdin, &stdinReader};
+    const ByteWriter writer{WriteStdout, nullptr};
+    BmpInput input;
+    BmpOutput output;
+    if (IsStdio(in)) {
+        MakeBinary(stdin);
+        input.reader = &reader;
+    } else {
+        input.path = in;
+    }
+    if (IsStdio(out)) {
+        MakeBinary(stdout);
+        output.writer = &writer;
+    } else {
+        output.path = out;
+    }
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (StreamBmpFile(in, out, PixelSpanEdit{AddToPackedSpan, &settings}, &why, &reason)) {
+    if (StreamBmp(input, output, PixelSpanEdit{AddToPackedSpan, &settings}, &why, &reason) &&
+        (output.writer == nullptr || std::fflush(stdout) == 0 ||
+         StoreReason(&why, BmpError::kCannotWrite))) {
         return kExitOk;
     }
     const bool saving = why == BmpError::kCannotWrite;
@@ -212,7 +251,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
         return RunClipboardCommand(command, in, err);
     }
     const char* outPath = words[1];
-    AdjustSettings settings{0, 0, 0, 1};
+    AdjustSettings settings{};
     complaint = CheckOffsets(words + 2, &settings);
     if (complaint.empty() && command == "stamp") {
         complaint = CheckInt("PEN", words[5], kMinPenSize, kMaxPenSize, &settings.penSize);
@@ -228,9 +267,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (!complaint.empty()) {
         return WrongArguments(complaint, err);
     }
-    // A file's rows stream through a small buffer; a pipe is taken whole before anything is
-    // written, and a pipe out gets the whole file at once, so both go through the image.
-    if (command == "add" && !IsStdio(in) && !IsStdio(outPath)) {
+    // A file's rows stream through a small buffer, and so do a pipe's.
+    if (command == "add") {
         return AddStreamed(in, outPath, settings, err);
     }
     if (!Load(in, err)) {

@@ -23,24 +23,24 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_NAME STREQUAL "Windows")
   add_test(NAME wine_up COMMAND sh -c
            "{ ${WINESERVER_EXECUTABLE} -p; ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot; } >/dev/null 2>&1 </dev/null")
   add_test(NAME wine_down COMMAND ${WINESERVER_EXECUTABLE} -k)
-  set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP wine)
-  set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP wine)
+  set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP wine LABELS wine TIMEOUT 60)
+  set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP wine LABELS wine TIMEOUT 60)
   set(VELMORA_TEST_FIXTURE wine)
 endif()
 
-# velmora_add_gtest(name SOURCES... [LIBS ...] [LOCK resource]): one GoogleTest program whose
-# cases CTest lists one by one. LOCK serialises programs that share the desktop or clipboard.
+# velmora_add_gtest(name SOURCES... [LIBS ...] LABEL label TIMEOUT seconds [LOCK resource]): one
+# GoogleTest program whose cases CTest lists one by one, each labelled and given TIMEOUT seconds.
+# LOCK serialises programs that share the desktop or clipboard.
 function(velmora_add_gtest name)
-  cmake_parse_arguments(ARG "" "LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} velmora_options GTest::gtest_main)
-  set(props "")
+  set(props LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
   if(VELMORA_TEST_FIXTURE)
     list(APPEND props FIXTURES_REQUIRED ${VELMORA_TEST_FIXTURE})
   endif()
   if(ARG_LOCK)
     list(APPEND props RESOURCE_LOCK ${ARG_LOCK})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 300 ${props})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
 endfunction()

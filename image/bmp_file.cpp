@@ -11,23 +11,6 @@
 
 namespace {
 
-// The fixed layout of what SaveBmp writes: a 14-byte file header and a 40-byte info header.
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kWrittenHeaderSize = kFileHeaderSize + kInfoHeaderSize;  // 54
-// The 54 bytes SaveBmp puts before the pixel rows; every byte is written, the reserved words
-// too, so a buffer that held another file gets no stale byte from it. A file too long for the
-// 32-bit size field gets 0 there, as no reader of ours consults it and no value would be true.
-void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, uint64_t fileSize) {
-    std::memset(file, 0, kWrittenHeaderSize);
-    WriteLe16(file + 0, 0x4D42);  // magic "BM"
-    WriteLe32(file + 2, fileSize <= UINT32_MAX ? static_cast<uint32_t>(fileSize) : 0);
-    WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
-    WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
-}
-
-// The last field LoadBmp reads is bits per pixel at offsets 28-29, so 30 bytes hold them all.
-constexpr size_t kMinReadableLength = 30;
-
 #if VELMORA_SSE2
 // Masks over each 64-bit half of a vector: the first pixel of a half, and the second pixel of a
 // half where it sits in 4-byte (image) layout.
@@ -60,7 +43,15 @@ inline __m128i NarrowFour(__m128i v) {
 
 }  // namespace
 
-void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
+void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, uint64_t fileSize) {
+    std::memset(file, 0, kWrittenHeaderSize);
+    WriteLe16(file + 0, 0x4D42);  // magic "BM"
+    WriteLe32(file + 2, fileSize <= UINT32_MAX ? static_cast<uint32_t>(fileSize) : 0);
+    WriteLe32(file + 10, static_cast<uint32_t>(kWrittenHeaderSize));  // pixel data offset
+    WriteInfoHeader(file + kFileHeaderSize, width, height, 24);       // bottom row first
+}
+
+static void DecodeBmpRowPlain(const uint8_t* file, uint8_t* pixels, int32_t width) {
     for (int32_t x = 0; x < width; ++x, file += 3, pixels += kBytesPerPixel) {
         pixels[0] = file[0];  // blue
         pixels[1] = file[1];  // green
@@ -81,7 +72,7 @@ void DecodeBmpRow(const uint8_t* file, uint8_t* pixels, int32_t width) {
     DecodeBmpRowPlain(file, pixels, width - x);
 }
 
-void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width) {
+static void EncodeBmpRowPlain(const uint8_t* pixels, uint8_t* file, int32_t width) {
     for (int32_t x = 0; x < width; ++x, pixels += kBytesPerPixel, file += 3) {
         file[0] = pixels[0];
         file[1] = pixels[1];
@@ -142,6 +133,8 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason) {
             return "file in use";
         case SystemReason::kDiskFull:
             return "disk full";
+        case SystemReason::kForeignLink:
+            return "another user's link in a shared folder";
     }
     return DescribeBmpError(error);
 }
@@ -171,13 +164,7 @@ bool CheckBmpHeader(const uint8_t* head, size_t headLength, uint64_t length, Bmp
     return StoreReason(error, BmpError::kNone, true);
 }
 
-namespace {
-
-// Checks the file's bytes and rebuilds the image from them, or leaves it as it was. Rows go
-// over in bands; when the bytes are a block of the core's own (ownBlock), each band's bytes are
-// handed back to the system as soon as it is done, so the image block, whose pages are first
-// touched here, can be built from them: a large load then needs little more memory than its image.
-bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* error, bool ownBlock) {
+bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
     BmpLayout rows;
     if (!CheckBmpHeader(data, length, length, &rows, error)) {
         return false;
@@ -185,219 +172,16 @@ bool Decode(PixelImage& image, const uint8_t* data, size_t length, BmpError* err
     if (!image.Create(rows.width, rows.height)) {
         return StoreReason(error, BmpError::kTooLarge);
     }
-    const uint64_t bandRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / rows.stride);
     const uint8_t* row = data + rows.offset;
-    for (int32_t begin = 0; begin < rows.height;) {
-        const int32_t end = static_cast<int32_t>(
-            std::min<uint64_t>(uint64_t(begin) + bandRows, uint64_t(rows.height)));
-        for (int32_t r = begin; r < end; ++r, row += rows.stride) {
-            DecodeBmpRow(row, image.RowPixels(rows.height - 1 - r), rows.width);  // bottom first
-        }
-        if (ownBlock) {
-            PlatformDiscard(const_cast<uint8_t*>(data), static_cast<size_t>(row - data));
-        }
-        begin = end;
+    for (int32_t r = 0; r < rows.height; ++r, row += rows.stride) {
+        DecodeBmpRow(row, image.RowPixels(rows.height - 1 - r), rows.width);  // bottom first
     }
     return StoreReason(error, BmpError::kNone, true);
-}
-
-// Rows go through in blocks of this size: few calls to the system, and a block stays in the
-// processor's cache from its read through the addition to its write.
-constexpr size_t kStreamBlockBytes = size_t{1} << 20;
-
-}  // namespace
-
-bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error) {
-    return Decode(image, data, length, error, false);
 }
 
 void ReleaseBmpBuffer(BmpBuffer& buffer) {
     PlatformFree(buffer.block);
     buffer = BmpBuffer();
-}
-
-namespace {
-
-// The whole file into the buffer, *length bytes, with LoadBmp's errors and reasons.
-bool ReadBmpFile(const char* path, BmpBuffer& buffer, size_t* length, BmpError* error,
-                 SystemReason* reason) {
-    StoreReason(reason, SystemReason::kNone);
-    if (path == nullptr) {
-        return StoreReason(error, BmpError::kCannotOpen);
-    }
-    FileFailure failure;
-    if (!PlatformReadWholeFile(path, kMaxBmpInput, &buffer.block, &buffer.capacity, length,
-                               &failure)) {
-        StoreReason(reason, failure.reason);
-        return StoreReason(error, failure.error == FileError::kTooLarge ? BmpError::kTooLarge
-                                                                        : BmpError::kCannotOpen);
-    }
-    return StoreReason(error, BmpError::kNone, true);
-}
-
-}  // namespace
-
-bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
-    BmpBuffer buffer;
-    size_t length = 0;
-    // The buffer is the load's own, so it is given back band by band as it is decoded.
-    const bool ok = ReadBmpFile(path, buffer, &length, error, reason) &&
-                    Decode(image, buffer.block, length, error, true);
-    ReleaseBmpBuffer(buffer);
-    return ok;
-}
-
-namespace {
-
-// What a failed step of a streamed file tells the caller: the core's verdict and the system's
-// reason.
-bool Refuse(BmpError* error, SystemReason* reason, BmpError why, const FileFailure& failure) {
-    StoreReason(reason, failure.reason);
-    return StoreReason(error, why);
-}
-
-// Opens the file and checks its header against its length; on success the file stays open for
-// its rows.
-bool OpenBmpRows(const char* path, InputFile* in, BmpLayout* layout, BmpError* error,
-                 SystemReason* reason) {
-    StoreReason(reason, SystemReason::kNone);
-    FileFailure failure;
-    if (path == nullptr || !PlatformOpenInput(path, in, &failure)) {
-        return Refuse(error, reason, BmpError::kCannotOpen, failure);
-    }
-    uint8_t head[kMinReadableLength];
-    size_t got = 0;
-    if (!PlatformReadAt(*in, 0, head, sizeof head, &got, &failure)) {
-        PlatformCloseInput(in);
-        return Refuse(error, reason, BmpError::kCannotOpen, failure);
-    }
-    if (!CheckBmpHeader(head, got, in->length, layout, error)) {
-        PlatformCloseInput(in);
-        return false;
-    }
-    return true;
-}
-
-// The rows of the checked file, from its pixel data offset on, through the buffer into the
-// staged file: each block read, edited and written in turn. Rows no longer than a block go
-// whole rows at a time; a longer row goes in pieces of a whole number of pixels. Each row's
-// pixels are edited and its fill bytes become 0, as EncodeBmp writes them.
-bool EditRowsThrough(const InputFile& in, const BmpLayout& rows, const PixelSpanEdit& edit,
-                     BmpBuffer& buffer, size_t blockBytes, StagedFile* staged, BmpError* error,
-                     SystemReason* reason) {
-    const uint64_t total = rows.stride * static_cast<uint64_t>(rows.height);  // fits: checked
-    const uint64_t pixelBytes = uint64_t(rows.width) * 3;
-    const uint64_t rowsPerBlock = blockBytes / rows.stride;
-    const uint64_t piece = blockBytes / 3 * 3;
-    FileFailure failure;
-    for (uint64_t done = 0; done < total;) {
-        const uint64_t column = done % rows.stride;
-        const size_t length = static_cast<size_t>(
-            rowsPerBlock > 0 ? std::min(rowsPerBlock * rows.stride, total - done)
-                             : std::min(piece, rows.stride - column));
-        size_t got = 0;
-        if (!PlatformReadAt(in, rows.offset + done, buffer.block, length, &got, &failure)) {
-            return Refuse(error, reason, BmpError::kCannotOpen, failure);
-        }
-        if (got < length) {  // the file shrank since its length was taken
-            return StoreReason(error, BmpError::kTruncated);
-        }
-        for (size_t at = 0; at < length;) {
-            const uint64_t inRow = (column + at) % rows.stride;
-            const size_t span =
-                static_cast<size_t>(std::min<uint64_t>(length - at, rows.stride - inRow));
-            // A span starts on a pixel, so its pixel bytes come in whole pixels; fill follows.
-            const uint64_t pixelEnd = std::min<uint64_t>(inRow + span, pixelBytes);
-            const size_t pixels =
-                static_cast<size_t>(inRow < pixelEnd ? (pixelEnd - inRow) / 3 : 0);
-            edit.edit(buffer.block + at, pixels, edit.context);
-            std::memset(buffer.block + at + pixels * 3, 0, span - pixels * 3);
-            at += span;
-        }
-        if (!PlatformWriteStaged(staged, buffer.block, length, &failure)) {
-            return Refuse(error, reason, BmpError::kCannotWrite, failure);
-        }
-        done += length;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error, SystemReason* reason) {
-    InputFile in;
-    if (!OpenBmpRows(path, &in, layout, error, reason)) {
-        return false;
-    }
-    PlatformCloseInput(&in);
-    return true;
-}
-
-namespace {
-
-bool StageStreamedBmpInBlocks(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
-                              BmpBuffer& buffer, size_t blockBytes, StagedFile* staged,
-                              BmpError* error, SystemReason* reason) {
-    BmpLayout rows;
-    InputFile in;
-    if (outPath == nullptr) {
-        return StoreReason(error, BmpError::kCannotWrite);
-    }
-    if (!OpenBmpRows(inPath, &in, &rows, error, reason)) {
-        return false;
-    }
-    // Every refusal the file's bytes could earn has been made; from here on only the system
-    // can fail the save. Every size below fits 64 bits: 3 x 2^31 bytes a row, 2^31 rows.
-    const uint64_t rowBytes = rows.stride * static_cast<uint64_t>(rows.height);
-    const size_t blockSize =
-        static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(blockBytes, 3), rowBytes));
-    uint8_t header[kWrittenHeaderSize];
-    WriteSavedHeader(header, rows.width, rows.height, kWrittenHeaderSize + rowBytes);
-    FileFailure failure;
-    bool ok = false;
-    if (!PlatformReserve(&buffer.block, &buffer.capacity, blockSize)) {
-        StoreReason(error, BmpError::kTooLarge);
-    } else if (!PlatformBeginStaged(outPath, staged, &failure) ||
-               !PlatformWriteStaged(staged, header, kWrittenHeaderSize, &failure)) {
-        Refuse(error, reason, BmpError::kCannotWrite, failure);
-    } else {
-        ok = EditRowsThrough(in, rows, edit, buffer, blockSize, staged, error, reason);
-    }
-    PlatformCloseInput(&in);
-    if (!ok) {
-        PlatformAbandonStaged(staged);
-    }
-    return ok;
-}
-
-}  // namespace
-
-bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
-                      BmpBuffer& buffer, StagedFile* staged, BmpError* error,
-                      SystemReason* reason) {
-    return StageStreamedBmpInBlocks(inPath, outPath, edit, buffer, kStreamBlockBytes, staged, error,
-                                    reason);
-}
-
-bool StreamBmpFileInBlocks(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
-                           size_t blockBytes, BmpError* error, SystemReason* reason) {
-    BmpBuffer buffer;
-    StagedFile staged;
-    const bool ready =
-        StageStreamedBmpInBlocks(inPath, outPath, edit, buffer, blockBytes, &staged, error, reason);
-    ReleaseBmpBuffer(buffer);
-    if (!ready) {
-        return false;
-    }
-    FileFailure committed;
-    PlatformCommitStaged(&staged, 1, &committed);
-    return committed.error == FileError::kNone ||
-           Refuse(error, reason, BmpError::kCannotWrite, committed);
-}
-
-bool StreamBmpFile(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
-                   BmpError* error, SystemReason* reason) {
-    return StreamBmpFileInBlocks(inPath, outPath, edit, kStreamBlockBytes, error, reason);
 }
 
 bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length, BmpError* error) {

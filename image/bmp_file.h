@@ -14,7 +14,8 @@ inline int64_t RowStride(int32_t width) {
     return width < 1 ? 0 : ((int64_t{width} * 3 + 3) / 4) * 4;
 }
 
-// The longest file the core reads whole: its blocks hold at most 2 GiB.
+// The most standard input the command line reads for an image; a longer one is refused as too
+// large, whatever picture it holds.
 constexpr size_t kMaxBmpInput = INT32_MAX;
 
 // Why a load or save was refused, for callers that tell the user.
@@ -34,8 +35,41 @@ const char* DescribeBmpFailure(BmpError error, SystemReason reason);
 
 // Loads the file into the image. A refused file leaves the image exactly as it was. *reason
 // (when given) is the system's reason for a file that could not be read, kNone otherwise.
+// The rows stream from the file into a new image, which takes the old one's place only when
+// the whole picture has arrived: a load needs the two images and a MiB, never the file whole.
 bool LoadBmp(PixelImage& image, const char* path, BmpError* error = nullptr,
              SystemReason* reason = nullptr);
+
+// A source read once, from start to end, such as standard input: its length is known only at
+// its end. read puts up to length bytes at data; *got falls short of length only at the end.
+// False when the system fails the read.
+struct ByteReader {
+    bool (*read)(void* context, uint8_t* data, size_t length, size_t* got);
+    void* context;
+};
+// A sink written once, in order, such as standard output; false when the system refuses.
+struct ByteWriter {
+    bool (*write)(void* context, const uint8_t* data, size_t length);
+    void* context;
+};
+// Where a file comes from: the file at path, or, without a path, the reader. A reader is read to
+// its end whatever the verdict, so that a writer on its other side is never cut off, and a
+// failure anywhere in it refuses the file with kCannotOpen, as a file that cannot be read.
+struct BmpInput {
+    const char* path = nullptr;
+    const ByteReader* reader = nullptr;
+};
+// Where a file goes: a new file at path, put in place only when whole, or, without a path, the
+// writer, which has no way back: a file found short after its first MiB leaves that written.
+struct BmpOutput {
+    const char* path = nullptr;
+    const ByteWriter* writer = nullptr;
+};
+
+// LoadBmp from either kind of input; a reader's verdicts are those of a file of the bytes it
+// gives.
+bool LoadBmpFrom(PixelImage& image, const BmpInput& in, BmpError* error = nullptr,
+                 SystemReason* reason = nullptr);
 
 // A block kept by a caller that works through many files, so that no file costs a fresh block
 // from the system; it grows to the largest size asked of it. ReleaseBmpBuffer frees it.
@@ -80,6 +114,10 @@ struct PixelSpanEdit {
 // it was. Errors are LoadBmp's for the input and kCannotWrite for the output.
 bool StreamBmpFile(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
                    BmpError* error = nullptr, SystemReason* reason = nullptr);
+// The same from and to either kind of input and output. A reader's file is judged by its header
+// before anything is written, and by its length once its rows have come.
+bool StreamBmp(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit& edit,
+               BmpError* error = nullptr, SystemReason* reason = nullptr);
 // The same up to the commit, for a batch that commits files in groups: on success *staged waits
 // for PlatformCommitStaged, and the buffer is kept for the next file.
 bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEdit& edit,

@@ -41,8 +41,8 @@ uint8_t AddSaturated(uint8_t value, SplitOffset offset) {
 }
 
 // The plain way looks every channel value up in a table of its 256 results: without vector
-// instructions that beats clamping each sum by a factor of two or more, and building the tables
-// costs less than a single 16 x 16 stamp.
+// instructions that beats clamping each sum by a factor of two or more, and the tables are
+// built once for the whole pass.
 struct ChannelTables {
     uint8_t result[3][256];  // blue, green, red
 };
@@ -106,29 +106,6 @@ void AddToRunVector(uint8_t* p, size_t count, const PixelOffsets& offsets) {
 }
 #endif
 
-// Whatever one operation needs to add its offsets to runs of pixels, worked out once.
-class RunAdder {
-  public:
-    explicit RunAdder(const AdjustSettings& settings) : offsets(MakeOffsets(settings)) {
-#if !VELMORA_SSE2
-        FillTables(offsets, &tables);
-#endif
-    }
-    void Add(uint8_t* p, size_t count) const {
-#if VELMORA_SSE2
-        AddToRunVector(p, count, offsets);
-#else
-        AddToRunPlain(p, count, tables);
-#endif
-    }
-
-  private:
-    PixelOffsets offsets;
-#if !VELMORA_SSE2
-    ChannelTables tables;
-#endif
-};
-
 // Rows follow each other with no gap, so the whole image is one run of width x height pixels.
 // An image with pixels is at least 1 x 1; an empty one has none to run over.
 size_t PixelCount(const PixelImage& image) {
@@ -187,11 +164,15 @@ void AddToPackedPixels(uint8_t* bytes, size_t count, const AdjustSettings& setti
 }
 
 void AddToWholeImage(PixelImage& image, const AdjustSettings& settings) {
+#if VELMORA_SSE2
     const size_t count = PixelCount(image);
     if (count == 0 || AllZero(settings)) {
         return;
     }
-    RunAdder(settings).Add(image.RowPixels(0), count);
+    AddToRunVector(image.RowPixels(0), count, MakeOffsets(settings));
+#else
+    AddToWholeImagePlain(image, settings);
+#endif
 }
 
 void StampPen(PixelImage& image, const AdjustSettings& settings, int32_t x, int32_t y) {
@@ -199,22 +180,19 @@ void StampPen(PixelImage& image, const AdjustSettings& settings, int32_t x, int3
     if (n <= 0) {
         return;
     }
-    // The corner is worked out in 64 bits: a point near the edge of the 32-bit range must still
-    // address the pixels its square covers, and must not wrap around to the other side.
+    // The square is worked out in 64 bits and cut to the image before a coordinate goes back to
+    // 32: a point near the ends of the 32-bit range must neither wrap around to the other side
+    // nor miss the pixels its square covers, and a pen of any size visits only the image.
     const int64_t x0 = int64_t{x} - n / 2;
     const int64_t y0 = int64_t{y} - n / 2;
     const int64_t top = std::max<int64_t>(y0, 0);
     const int64_t bottom = std::min<int64_t>(y0 + n, image.GetHeight());
     const int64_t left = std::max<int64_t>(x0, 0);
     const int64_t right = std::min<int64_t>(x0 + n, image.GetWidth());
-    if (top >= bottom || left >= right || AllZero(settings)) {
-        return;
-    }
-    // Only the part of the square inside the image is visited, row by row; the rest would be
-    // skipped pixel by pixel anyway.
-    const RunAdder adder(settings);
     for (int64_t row = top; row < bottom; ++row) {
-        adder.Add(image.RowPixels(static_cast<int32_t>(row)) + left * kBytesPerPixel,
-                  static_cast<size_t>(right - left));
+        for (int64_t column = left; column < right; ++column) {
+            image.AddToPixel(static_cast<int32_t>(column), static_cast<int32_t>(row), settings.red,
+                             settings.green, settings.blue);
+        }
     }
 }

@@ -6,11 +6,12 @@
 
 #include "image/pixel_image.h"
 
+// Default-constructed, the settings the program starts with: no offsets and the smallest pen.
 struct AdjustSettings {
-    int32_t red;
-    int32_t green;
-    int32_t blue;
-    int32_t penSize;
+    int32_t red = 0;
+    int32_t green = 0;
+    int32_t blue = 0;
+    int32_t penSize = 1;
 };
 
 // What the user may choose: each offset, and the pen's side in pixels. The operations below take

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "image/byte_order.h"
 #include "image/platform.h"
@@ -81,6 +82,14 @@ void PixelImage::Release() {
     pixels = nullptr;
     width = 0;
     height = 0;
+}
+
+void PixelImage::Swap(PixelImage& other) {
+    std::swap(block, other.block);
+    std::swap(header, other.header);
+    std::swap(pixels, other.pixels);
+    std::swap(width, other.width);
+    std::swap(height, other.height);
 }
 
 namespace {

@@ -26,7 +26,7 @@ int32_t ImageBlockSize(int32_t width, int32_t height);
 class PixelImage {
   public:
     // Starts as the 128 x 128 black image. There is deliberately no destructor: the one global
-    // image is released by an exit handler, and tests call Release themselves.
+    // image is released by an exit handler, and any other picture lives in a ScopedImage.
     PixelImage();
     PixelImage(const PixelImage&) = delete;
     PixelImage& operator=(const PixelImage&) = delete;
@@ -35,6 +35,9 @@ class PixelImage {
     // old picture when the new block cannot be had; the image is never left empty by a refusal.
     bool Create(int32_t width, int32_t height);
     void Release();
+    // Trades blocks and sizes with another image, so that a picture built on the side takes
+    // this one's place whole, or not at all, without a copy.
+    void Swap(PixelImage& other);
 
     int32_t GetWidth() const { return width; }
     int32_t GetHeight() const { return height; }
@@ -93,6 +96,12 @@ class PixelImage {
     uint8_t* pixels;  // block + 40
     int32_t width;
     int32_t height;
+};
+
+// A picture of its own beside the global one, for a worker or a test, released when it goes.
+struct ScopedImage {
+    PixelImage image;
+    ~ScopedImage() { image.Release(); }
 };
 
 // The program's one image, constructed during static initialisation; its release is registered

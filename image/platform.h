@@ -1,8 +1,9 @@
-// The seam between the image core and the operating system for memory and files. Windows builds
-// implement it with the process heap and the Win32 file calls (platform_win32.cpp); every other
-// build uses the C library and POSIX (platform_memory_posix.cpp and platform_posix.cpp). The
-// clipboard has a seam of its own (platform_clipboard.h). Apart from the files behind these two,
-// nothing in image/ includes a system header.
+// The seam between the image core and the operating system for memory and files. Each side lives
+// in image/platform/, one file per service: memory_win32.cpp and files_win32.cpp use the process
+// heap and the Win32 file calls, memory_posix.cpp and files_posix.cpp the C library and POSIX, and
+// files_portable.cpp builds the whole-file save from either side's steps. The clipboard has a seam
+// of its own (platform_clipboard.h). Apart from the files behind these two, nothing in image/
+// includes a system header.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,8 @@
 
 #include "image/system_reason.h"
 
-// Zero-filled block, or null when the system refuses. Large blocks get whatever advice the
-// platform has for streaming access (huge pages natively).
+// Zero-filled block, or null when the system refuses. Large blocks get whatever the platform
+// offers for passes over many megabytes (huge pages natively).
 void* PlatformAllocZeroed(size_t size);
 void PlatformFree(void* block);
 
@@ -56,14 +57,6 @@ inline bool PlatformReserve(uint8_t** block, size_t* capacity, size_t size) {
     return *block != nullptr;
 }
 
-// Reads the whole file into a block from PlatformAllocZeroed that may serve many reads:
-// *block (null at first) is used while the file fits its *capacity bytes and is otherwise
-// replaced by one that fits. On success *length bytes (the bytes actually read) are in it. Files
-// longer than maxLength are refused with kTooLarge before anything is allocated. Whatever the
-// outcome, the caller frees the last block with PlatformFree.
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure);
-
 // Writes the bytes to a new file beside the target and only then puts it in the target's place,
 // so a failure at any point leaves any earlier file at that path exactly as it was: one staged
 // save, as below. The block, from PlatformAllocZeroed, is spent by the write, as by
@@ -76,7 +69,9 @@ struct InputFile {
     intptr_t handle = -1;  // a descriptor, or a HANDLE on Windows
     uint64_t length = 0;   // when opened; a file that shrinks afterwards shows in short reads
 };
-bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure);
+// alone: no other program may have the file open meanwhile, nor open it (Windows; elsewhere
+// the system has no such lock and alone changes nothing).
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure, bool alone = false);
 // Reads up to length bytes from position at; *got is length unless the file ends first.
 bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t length, size_t* got,
                     FileFailure* failure);
@@ -89,8 +84,12 @@ void PlatformCloseInput(InputFile* file);
 // Committing a group makes every staged file that replaces one reach the disk, in one flush where
 // the system has the means, and then moves each into its target's place. Each target is, at every
 // moment, either its old file or the new one, whole.
+// A path that is a symbolic link to a file is written through: the file at the end of its links
+// is the target, so the links stay. Following them refuses what a plain open would: another
+// user's link in a sticky, world-writable folder (kForeignLink).
 struct StagedFile {
-    std::string target;
+    std::string target;      // the file replaced: for a link, the file it leads to
+    std::string named;       // the path as the caller gave it, which its messages name
     std::string temp;        // empty while the file has no name
     intptr_t handle = -1;    // the open new file: a descriptor, or a HANDLE on Windows
     bool replacing = false;  // a file was at the target, so the new one must be on the disk first

@@ -9,9 +9,3 @@
 #else
 #define VELMORA_SSE2 0
 #endif
-
-// True when this build runs the vector ways (x86-64 and any x86 build with SSE2); false where
-// only the plain ways exist.
-inline bool HasVectorCode() {
-    return VELMORA_SSE2 != 0;
-}

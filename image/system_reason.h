@@ -9,4 +9,5 @@ enum class SystemReason {
     kDenied,
     kInUse,
     kDiskFull,
+    kForeignLink,  // another user's link in a shared folder, which is not followed
 };

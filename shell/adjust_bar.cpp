@@ -26,13 +26,16 @@ struct AdjustColumn {
     int start;
 };
 
+// Each up-down starts where the settings start, so the boxes show what painting will use.
+constexpr AdjustSettings kStart{};
+
 // Only the red and pen-size boxes are tab stops; no dialog processing runs, so Tab moves
 // nowhere anyway.
 constexpr AdjustColumn kColumns[kAdjustCount] = {
-    {"R", 4, 22, 28, true, kMaxOffset, kMinOffset, 0},
-    {"G", 108, 22, 132, false, kMaxOffset, kMinOffset, 0},
-    {"B", 212, 22, 234, false, kMaxOffset, kMinOffset, 0},
-    {"ペンサイズ", 320, 122, 442, true, kMaxPenSize, kMinPenSize, kMinPenSize},
+    {"R", 4, 22, 28, true, kMaxOffset, kMinOffset, kStart.red},
+    {"G", 108, 22, 132, false, kMaxOffset, kMinOffset, kStart.green},
+    {"B", 212, 22, 234, false, kMaxOffset, kMinOffset, kStart.blue},
+    {"ペンサイズ", 320, 122, 442, true, kMaxPenSize, kMinPenSize, kStart.penSize},
 };
 constexpr int kLabelY = 5;
 constexpr int kLabelHeight = 20;

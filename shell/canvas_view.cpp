@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "shell/display_scale.h"
@@ -109,11 +111,56 @@ POINT ClientPoint(LPARAM lParam) {
     return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
+// Only the pen's square changed. The paint costs what the update region covers, so the whole
+// canvas for each move of a drag would cost the whole view, and moves would merge meanwhile.
+void InvalidatePen(HWND canvas, POINT at) {
+    const LONG n = g_adjust.penSize;
+    RECT pen = {at.x - n / 2, at.y - n / 2, at.x - n / 2 + n, at.y - n / 2 + n};
+    RECT client = {};
+    GetClientRect(canvas, &client);
+    if (IntersectRect(&pen, &pen, &client)) {
+        InvalidateRect(canvas, &pen, FALSE);
+    }
+}
+
+// How far the last readout's text reached in the bar: a shorter text must still clear the
+// longer one's tail.
+LONG g_readoutRight = 0;
+
+// The width a readout takes in the bar: its text in the bar's own font, and the bar's height
+// again for the borders and margins the bar draws around it.
+LONG ReadoutRight(const char* text, int length, LONG barHeight) {
+    HDC dc = GetDC(g_statusBar);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(g_statusBar, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, text, length, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(g_statusBar, dc);
+    return extent.cx + barHeight;
+}
+
+// The bar repaints its whole part inside SB_SETTEXTA, at a cost that grows with its width, and
+// it would do so for each move of a drag. With its redraw off it only keeps the text, and just
+// the stretch the text covers waits to be painted with the next frame. Turning the redraw off
+// may also drop what the bar still had to paint, so that is put back.
 void ReadOut(int32_t x, int32_t y) {
     char text[64];
-    wsprintfA(text, "(%d,%d)-R:%d,G:%d,B:%d", x, y, g_image.GetRed(x, y), g_image.GetGreen(x, y),
-              g_image.GetBlue(x, y));
+    const int length = wsprintfA(text, "(%d,%d)-R:%d,G:%d,B:%d", x, y, g_image.GetRed(x, y),
+                                 g_image.GetGreen(x, y), g_image.GetBlue(x, y));
+    HRGN pending = CreateRectRgn(0, 0, 0, 0);
+    GetUpdateRgn(g_statusBar, pending, FALSE);
+    SendMessageA(g_statusBar, WM_SETREDRAW, FALSE, 0);
     SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(g_statusBar, WM_SETREDRAW, TRUE, 0);
+    InvalidateRgn(g_statusBar, pending, FALSE);
+    DeleteObject(pending);
+    RECT changed = {};
+    GetClientRect(g_statusBar, &changed);
+    const LONG right = ReadoutRight(text, length, changed.bottom);
+    changed.right = std::min(changed.right, std::max(right, g_readoutRight));
+    InvalidateRect(g_statusBar, &changed, FALSE);
+    g_readoutRight = right;
 }
 
 // Only a drag begun on the canvas paints: the button may be down for someone else, such as the
@@ -134,7 +181,8 @@ void OnMouseMove(HWND canvas, POINT at, WPARAM keys) {
     }
     if (g_canvasDragging && (keys & MK_LBUTTON) != 0) {
         StampPen(g_image, g_adjust, x, y);
-        Repaint(canvas);
+        InvalidatePen(canvas, at);
+        UpdateWindow(canvas);
         g_modified = true;
     }
     ReadOut(x, y);
@@ -149,7 +197,7 @@ void OnLButtonDown(HWND canvas, POINT at) {
     SetCapture(canvas);
     g_canvasDragging = true;
     StampPen(g_image, g_adjust, x, y);
-    InvalidateRgn(canvas, nullptr, FALSE);
+    InvalidatePen(canvas, at);
     ReadOut(x, y);
     g_modified = true;
 }

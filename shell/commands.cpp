@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr char kVersionText[] =
-    "Velmora " VELMORA_VERSION_TEXT " Copyright (C) 2026 Velmora 開発チーム";
+constexpr char kVersionText[] = "Velmora " VELMORA_VERSION_TEXT " " VELMORA_COPYRIGHT;
 constexpr char kAuthorSite[] = "https://velmora.example.com/";
 
 char g_dropFile[kDialogPathCapacity] = "";
@@ -52,8 +51,24 @@ void AdoptFileName(const char* path) {
     SetCurrentFileName(path);
 }
 
+// Files are read and written on the window's one thread, so a large picture holds the window
+// still for a moment: the wait cursor says so until the work ends, then the old one returns.
+bool LoadShowingWait(const char* path) {
+    const HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    const bool loaded = LoadBmp(g_image, path);
+    SetCursor(old);
+    return loaded;
+}
+
+bool SaveShowingWait(const char* path) {
+    const HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    const bool saved = SaveBmp(g_image, path);
+    SetCursor(old);
+    return saved;
+}
+
 bool LoadImageFile(const char* path) {
-    if (!LoadBmp(g_image, path)) {
+    if (!LoadShowingWait(path)) {
         return false;
     }
     AdoptFileName(path);
@@ -93,7 +108,7 @@ void SaveUnderChosenName(HWND mainFrame) {
             }
         }
     }
-    if (!SaveBmp(g_image, g_dialogFile)) {
+    if (!SaveShowingWait(g_dialogFile)) {
         return;
     }
     AdoptFileName(g_dialogFile);
@@ -107,7 +122,6 @@ void OnOpen() {
         return;
     }
     LoadImageFile(g_dialogFile);
-    // A refused file may still have emptied the image when its memory was refused.
     RefitCanvas();
 }
 
@@ -117,7 +131,7 @@ void OnOverwriteSave(HWND mainFrame) {
         SaveUnderChosenName(mainFrame);
         return;
     }
-    if (SaveBmp(g_image, g_currentFileName)) {
+    if (SaveShowingWait(g_currentFileName)) {
         g_modified = false;
     } else {
         MessageBoxA(mainFrame, "保存に失敗しました。", "エラー", MB_OK);

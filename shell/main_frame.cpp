@@ -224,7 +224,7 @@ HWND StartVelmora(HINSTANCE instance, const char* commandLine) {
     const bool loaded = LoadCommandLineFile(commandLine);
     g_shownWidth = g_image.GetWidth();
     g_shownHeight = g_image.GetHeight();
-    g_adjust = {0, 0, 0, 1};
+    g_adjust = {};
     // WM_CREATE and the first WM_SIZE run inside this call, before the handle is stored.
     // WM_CREATE scales the size for the display the window opens on.
     g_mainWindow = CreateWindowExA(0, kMainClassName, kProductName,

@@ -6,7 +6,7 @@ char g_currentFileName[kPathCapacity] = "";
 bool g_modified = false;
 int32_t g_shownWidth = 0;
 int32_t g_shownHeight = 0;
-AdjustSettings g_adjust = {0, 0, 0, 1};
+AdjustSettings g_adjust = {};
 
 HWND g_canvas = nullptr;
 HWND g_statusBar = nullptr;

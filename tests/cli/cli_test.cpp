@@ -8,6 +8,11 @@
 #include "cli/cli.h"
 #include "tests/support/test_files.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 // Runs `line` with its .bmp names, and names marked %, in the folder: stdout, "|", stderr
 // come back without the folder's path.
 static int RunIn(const ScratchDir& dir, const std::string& line, std::string* text) {
@@ -146,3 +151,77 @@ TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     ASSERT_TRUE(WriteFileBytes("-f", MakeBmp(2, 2)));
     EXPECT_EQ(RunIn(dir, "add-all 1 2 3 --in-place -- -f", &text), kExitOk) << text;
 }
+
+#ifndef _WIN32
+constexpr uid_t kAsMade = uid_t(-1);  // to chown: the owner stays
+constexpr uid_t kNobody = 65534;
+// d/link.bmp leads to d/real.bmp, or on through e/mid.bmp (a link to "real.bmp") to e/real.bmp.
+struct LinkCase {
+    const char* name;
+    const char* to;     // the link's text ('/' is the scratch folder); null: a hard link
+    mode_t folderMode;  // of d
+    uid_t folderOwner;
+    uid_t linkOwner;
+    const char* lands;  // the file that gets the new 5x4 picture; null: refused, nothing changed
+};
+
+// Saved whole (stamp), streamed (add) or in a batch, a picture goes to the file at the end of the
+// links, which stay; a hard link cannot stay, so its name gets a file of its own, as does a link
+// to what is not a file.
+TEST(CliTest, SavesThroughLinksTheSystemWouldFollow) {
+    const LinkCase cases[] = {
+        {"a link beside its file", "real.bmp", 0755, kAsMade, kAsMade, "d/real.bmp"},
+        {"links via another folder", "/e/mid.bmp", 0755, kAsMade, kAsMade, "e/real.bmp"},
+        {"a hard link", nullptr, 0755, kAsMade, kAsMade, "d/link.bmp"},
+        {"a link to a pipe", "pipe", 0755, kAsMade, kAsMade, "d/link.bmp"},
+        {"another's link in a sticky folder", "real.bmp", 01777, kAsMade, kNobody, nullptr},
+        {"another's link, not sticky", "real.bmp", 0777, kAsMade, kNobody, "d/real.bmp"},
+        {"the sticky folder's owner's link", "real.bmp", 01777, kNobody, kNobody, "d/real.bmp"},
+        {"one's own link in another's folder", "real.bmp", 01777, kNobody, kAsMade, "d/real.bmp"},
+    };
+    const bool root = geteuid() == 0;
+    for (const char* save : {"add in.bmp d/link.bmp 5 0 -9", "stamp in.bmp d/link.bmp 5 0 -9 3 1,1",
+                             "add-all 5 0 -9 --to %d link.bmp"}) {
+        for (const LinkCase& row : cases) {
+            if (!root && (row.folderOwner == kNobody || row.linkOwner == kNobody))
+                continue;
+            SCOPED_TRACE(std::string(row.name) + ": " + save);
+            ScratchDir dir;
+            std::string text;
+            const std::string saved = dir.Path("d/link.bmp");
+            fs::create_directories(dir.Path("d"));
+            fs::create_directories(dir.Path("e"));
+            // 5x4 pictures to save from, 2x4 ones in the way
+            for (const char* file : {"in.bmp", "link.bmp", "d/real.bmp", "e/real.bmp"})
+                ASSERT_TRUE(WriteFileBytes(dir.Path(file), MakeBmp(file[1] == '/' ? 2 : 5, 4)));
+            fs::create_symlink("real.bmp", dir.Path("e/mid.bmp"));
+            ASSERT_EQ(mkfifo(dir.Path("d/pipe").c_str(), 0666), 0);
+            const std::string to = !row.to ? "" : row.to[0] == '/' ? dir.root + row.to : row.to;
+            if (row.to == nullptr)
+                fs::create_hard_link(dir.Path("d/real.bmp"), saved);
+            else
+                fs::create_symlink(to, saved);
+            ASSERT_EQ(lchown(saved.c_str(), row.linkOwner, kAsMade), 0);
+            ASSERT_EQ(chown(dir.Path("d").c_str(), row.folderOwner, kAsMade), 0);
+            ASSERT_EQ(chmod(dir.Path("d").c_str(), row.folderMode), 0);
+            EXPECT_EQ(RunIn(dir, save, &text), row.lands ? kExitOk : kExitFileError) << text;
+            const std::string refusal =
+                "velmora-cli: cannot save d/link.bmp: another user's link in a shared folder\n";
+            EXPECT_EQ(text.substr(text.find('|') + 1), row.lands ? "" : refusal);
+            // d/link.bmp reads as whichever file got the picture.
+            for (const char* file : {"d/link.bmp", "d/real.bmp", "e/real.bmp"}) {
+                const bool fresh = row.lands && (std::strcmp(file, "d/link.bmp") == 0 ||
+                                                 std::strcmp(file, row.lands) == 0);
+                const Bytes got = ReadFileBytes(dir.Path(file));
+                EXPECT_TRUE(fresh ? got.size() == 118 : got == MakeBmp(2, 4)) << file;
+            }
+            std::error_code unlinked;  // no link text, where the save took the link's place
+            const bool replaced = row.lands && std::strcmp(row.lands, "d/link.bmp") == 0;
+            EXPECT_EQ(fs::read_symlink(saved, unlinked).string(), replaced ? "" : to);
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("d")), {}), 3);
+        }
+    }
+    if (!root)
+        GTEST_SKIP() << "another user's links need root, to give them to nobody";
+}
+#endif

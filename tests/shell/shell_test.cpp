@@ -64,6 +64,41 @@ int VerticalRange() {
     return bar.nMax;
 }
 
+// The client area as the screen shows it, row by row.
+std::vector<COLORREF> Shown(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// The picture at the scroll offsets, over the whole view.
+std::vector<COLORREF> PictureInView() {
+    RECT r;
+    GetClientRect(g_canvas, &r);
+    std::vector<COLORREF> pixels;
+    for (int y = g_scrollY; y < g_scrollY + r.bottom; ++y)
+        for (int x = g_scrollX; x < g_scrollX + r.right; ++x)
+            pixels.push_back(
+                RGB(g_image.GetRed(x, y), g_image.GetGreen(x, y), g_image.GetBlue(x, y)));
+    return pixels;
+}
+
+// Once the queue has run empty, the bar shows what a whole repaint of it shows.
+void ExpectBarAsRepainted(const char* when) {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
+        DispatchMessageA(&msg);
+    const std::vector<COLORREF> shown = Shown(g_statusBar);
+    RedrawWindow(g_statusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_TRUE(shown == Shown(g_statusBar)) << when;
+    EXPECT_TRUE(IsWindowVisible(g_statusBar)) << when << ": a bar that no longer paints";
+}
+
 // MainFrame started as the entry does, on a tall picture, without the message loop.
 class ShellTest : public ::testing::Test {
   protected:
@@ -234,16 +269,13 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             }
     }
     // A scroll shows the picture at its new offset at once, before any other message.
-    g_image.SetRed(g_scrollX, 70000 - page - 1, 200);
-    SendMessageA(g_canvas, WM_VSCROLL, SB_LINEUP, 0);
-    HDC dc = GetDC(g_canvas);
-    EXPECT_EQ(200, GetRValue(GetPixel(dc, 0, 0))) << "the new row unpainted";
-    ReleaseDC(g_canvas, dc);
     SetScrollPos(g_canvas, SB_HORZ, 100, FALSE);
-    SetScrollPos(g_canvas, SB_VERT, 100, FALSE);
+    SetScrollPos(g_canvas, SB_VERT, 101, FALSE);
     g_scrollX = 100;
-    g_scrollY = 100;
+    g_scrollY = 101;
     g_image.SetRed(130, 130, 250);
+    SendMessageA(g_canvas, WM_VSCROLL, SB_LINEUP, 0);
+    EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after a scroll";
     g_adjust = {10, -5, 3, 3};
     Picture want = Capture(g_image);
     SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30));
@@ -263,8 +295,21 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             EXPECT_EQ(seen, Text(g_statusBar) != "before") << name;
             EXPECT_TRUE(want == Capture(g_image)) << name;
         }
+    EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after a drag across the view's edges";
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
     EXPECT_EQ(nullptr, GetCapture());
+    // A burst reads its last move out, on a bar with a paint still due; then a shorter text.
+    g_image.AddToPixel(500, 300, 255, 255, 255);
+    HDC bar = GetDC(g_statusBar);
+    PatBlt(bar, 0, 0, 4000, 100, BLACKNESS);
+    ReleaseDC(g_statusBar, bar);
+    InvalidateRect(g_statusBar, nullptr, FALSE);
+    for (const LPARAM at : {MAKELPARAM(1, 1), MAKELPARAM(9, 9), MAKELPARAM(400, 200)})
+        PostMessageA(g_canvas, WM_MOUSEMOVE, 0, at);
+    ExpectBarAsRepainted("after a burst");
+    EXPECT_EQ("(500,300)-R:255,G:255,B:255", Text(g_statusBar));
+    SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(150, 150));
+    ExpectBarAsRepainted("after a shorter text");
     // After a lost capture the button held only reads out.
     SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 500));
     SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);

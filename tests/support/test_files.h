@@ -101,11 +101,6 @@ inline Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE, uint32_
     return b;
 }
 
-struct ScopedImage {
-    PixelImage image;
-    ~ScopedImage() { image.Release(); }
-};
-
 // Every byte, fourth ones too; a channel takes all 256 values in any 256 pixels.
 inline void Scramble(PixelImage& image, uint32_t seed) {
     for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight() * 4; ++i)
@@ -194,7 +189,33 @@ inline void ModelStamp(Picture& p, const AdjustSettings& s, int32_t x, int32_t y
         ModelAdd(p, x - n / 2 + i % n, y - n / 2 + i / n, s);
 }
 
-// The image way's bytes, or its verdict with the old OUT kept; in 48-byte blocks.
+// A pipe's two ends over memory; the reader fails once it has given failAt bytes.
+struct PipeEnds {
+    explicit PipeEnds(const Bytes& input) : bytes(input) {}
+    static bool Read(void* context, uint8_t* data, size_t length, size_t* got) {
+        auto* p = static_cast<PipeEnds*>(context);
+        *got = std::min(length, p->bytes.size() - p->at);
+        std::copy_n(p->bytes.begin() + ptrdiff_t(p->at), *got, data);
+        p->at += *got;
+        return p->at < p->failAt;
+    }
+    const Bytes& bytes;
+    size_t at = 0;
+    size_t failAt = SIZE_MAX;
+    Bytes written;
+    const ByteReader reader{Read, this};
+    const ByteWriter writer{[](void* p, const uint8_t* data, size_t length) {
+                                auto& sink = static_cast<PipeEnds*>(p)->written;
+                                sink.insert(sink.end(), data, data + length);
+                                return true;
+                            },
+                            this};
+    const BmpInput in{nullptr, &reader};
+    const BmpOutput out{nullptr, &writer};
+};
+
+// The image way's bytes, or its verdict with the old OUT kept; in 48-byte blocks. Pipes: read
+// to the end, and nothing written for one short within its first block, over half a block.
 inline std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
                                     BmpError verdict) {
     const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
@@ -215,15 +236,24 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
     const size_t block = input.size() < 4096 ? 48 : 4096;
     const PixelSpanEdit edit{AddToPackedSpan, &settings};
-    if (StreamBmpFileInBlocks(path.c_str(), out.c_str(), edit, block, &error, &reason) != accept ||
-        error != verdict || reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
+    const BmpInput in{path.c_str(), nullptr};
+    const BmpOutput to{out.c_str(), nullptr};
+    if (StreamBmpInBlocks(in, to, edit, block, &error, &reason) != accept || error != verdict ||
+        reason != SystemReason::kNone || ReadFileBytes(out) != wanted ||
         std::distance(fs::directory_iterator(folder), {}) != files)
         return "streamed, " + std::to_string(input.size()) + " bytes";
+    PipeEnds ends(input);
+    const bool cutLate = verdict == BmpError::kTruncated && input.size() > block / 2;
+    if (StreamBmpInBlocks(ends.in, ends.out, edit, block, &error) != accept || error != verdict ||
+        ends.at != input.size() ||
+        (accept ? ends.written != wanted : ends.written.size() > (cutLate ? input.size() + 54 : 0)))
+        return "streamed pipes, " + std::to_string(input.size()) + " bytes";
     return "";
 }
 
-// What differs from the models, or "": the input as a clipboard block and a BMP in memory, of
-// its exact length, and given a path, as a file and through the streamed add.
+// What differs from the models, or "": the input as a clipboard block, a BMP in memory, of its
+// exact length, and from a pipe (in 48-byte blocks, read to its end), and given a path, as a
+// file and through the streamed add.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
     std::copy(input.begin(), input.end(), exact.get());
@@ -233,20 +263,29 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     if (!path.empty() && !WriteFileBytes(path, input))
         return "no file";
     static ScopedImage s;  // one for all calls: a fuzzer's call makes no 128² block
-    static const std::string ways[] = {"clipboard block", "BMP in memory", "BMP file"};
-    for (int way = 0; way < (path.empty() ? 2 : 3); ++way) {
+    static const std::string ways[] = {"clipboard", "memory", "pipe", "failing pipe", "file"};
+    // A pipe's header is believed before its rows are counted: keep its block in fuzzing bounds.
+    const bool huge = input.size() >= 30 && ImageBlockSize(int32_t(GetLe32(input, 18)),
+                                                           int32_t(GetLe32(input, 22))) > 1 << 25;
+    for (int way = 0; way < (path.empty() ? 4 : 5); ++way) {
+        if (huge && (way == 2 || way == 3))
+            continue;
         s.image.Create(2, 3);
         Scramble(s.image, uint32_t(input.size()));
         const Picture before = Capture(s.image);
-        const Picture& want = way ? bmp : dib;
+        const BmpError expected = way == 3 ? BmpError::kCannotOpen : verdict;
         BmpError error = BmpError::kCannotWrite;
-        SystemReason reason = SystemReason::kDiskFull;  // none for a file read whole
+        SystemReason reason = SystemReason::kDiskFull;  // none for a file that can be read
+        PipeEnds ends(input);
+        ends.failAt = way == 3 ? input.size() : SIZE_MAX;
         const bool read = way == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
                           : way == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
-                                     : LoadBmp(s.image, path.c_str(), &error, &reason);
-        if (read != (way ? verdict == BmpError::kNone : block) || (way && error != verdict) ||
-            (way == 2 && reason != SystemReason::kNone) ||
-            !(Capture(s.image) == (read ? want : before)))
+                          : way < 4
+                              ? LoadBmpInBlocks(s.image, ends.in, 48, nullptr, &error, &reason)
+                              : LoadBmp(s.image, path.c_str(), &error, &reason);
+        if (read != (way ? expected == BmpError::kNone : block) || (way && error != expected) ||
+            (way >= 2 && reason != SystemReason::kNone) || (way == 2 && ends.at != input.size()) ||
+            !(Capture(s.image) == (read ? (way ? bmp : dib) : before)))
             return ways[way] + ", " + std::to_string(input.size()) + " bytes";
     }
     return path.empty() ? "" : StreamedMismatch(input, path, s.image, verdict);

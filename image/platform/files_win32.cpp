@@ -1,4 +1,4 @@
-// The platform seam on Windows: the process heap and the Win32 file calls.
+// Files on Windows: the Win32 file calls.
 #include <windows.h>
 
 #include <cstdio>
@@ -6,18 +6,8 @@
 #include <vector>
 
 #include "image/platform.h"
+#include "image/platform/staging_name.h"
 #include "image/store_reason.h"
-
-void* PlatformAllocZeroed(size_t size) {
-    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
-}
-
-void PlatformFree(void* block) {
-    HeapFree(GetProcessHeap(), 0, block);
-}
-
-// The process heap has no way to take back part of a block; the memory returns with the block.
-void PlatformDiscard(void*, size_t) {}
 
 namespace {
 
@@ -47,9 +37,12 @@ bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
     return StoreReason(failure, FileFailure{error, ReasonOf(code)});
 }
 
+// ReadFile and WriteFile take a 32-bit length; a round 1 GiB a call stays well inside it.
+constexpr DWORD kMaxCall = 0x40000000u;
+
 bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
     while (length > 0) {
-        const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+        const DWORD chunk = length > kMaxCall ? kMaxCall : static_cast<DWORD>(length);
         DWORD written = 0;
         if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
             return false;
@@ -88,11 +81,7 @@ bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
 // next number.
 HANDLE CreateTempBeside(const char* path, std::string* temp) {
     const std::string folder = FolderOf(path);
-    // Each call starts at a number of its own, so a batch's threads staging in one folder do
-    // not walk the same taken names.
-    static volatile LONG calls = 0;
-    const unsigned start = GetCurrentProcessId() * 2654435761u +
-                           static_cast<unsigned>(InterlockedIncrement(&calls)) * 101u;
+    const unsigned start = StagingNameStart(GetCurrentProcessId());
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         char name[16];
         std::snprintf(name, sizeof name, "~vm%04x", (start + attempt) & 0xFFFFu);
@@ -118,52 +107,13 @@ size_t PlatformNameStart(const std::string& path) {
     return start;
 }
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure) {
-    HANDLE file =
-        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return Refuse(failure, FileError::kCannotOpen, GetLastError());
-    }
-    DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-        CloseHandle(file);
-        return Refuse(failure, FileError::kCannotOpen);
-    }
-    const uint64_t size64 = (uint64_t{high} << 32) | low;
-    if (size64 > maxLength) {
-        CloseHandle(file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    const size_t size = static_cast<size_t>(size64);
-    PlatformReserve(block, capacity, size);
-    uint8_t* buffer = *block;
-    if (buffer == nullptr) {
-        CloseHandle(file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    // What counts is the bytes that actually arrived; a short read is judged by the decoder.
-    size_t got = 0;
-    while (got < size) {
-        const size_t left = size - got;
-        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-        DWORD n = 0;
-        if (!ReadFile(file, buffer + got, chunk, &n, nullptr) || n == 0) {
-            break;
-        }
-        got += n;
-    }
-    CloseHandle(file);
-    *length = got;
-    return true;
-}
-
-bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure, bool alone) {
     // Others may read and write meanwhile, as on other systems; the save's probe of its target
-    // needs that when the target is this very file.
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // needs that when the target is this very file. A load keeps the file to itself instead, so
+    // that a file held open by another program is refused, as it always was.
+    const DWORD share = alone ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE h = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return Refuse(failure, FileError::kCannotOpen, GetLastError());
     }
@@ -181,7 +131,7 @@ bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t le
     size_t done = 0;
     while (done < length) {
         const size_t left = length - done;
-        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        const DWORD chunk = left > kMaxCall ? kMaxCall : static_cast<DWORD>(left);
         OVERLAPPED where{};
         where.Offset = static_cast<DWORD>(at + done);
         where.OffsetHigh = static_cast<DWORD>((at + done) >> 32);
@@ -222,7 +172,7 @@ bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* fail
     if (file == INVALID_HANDLE_VALUE) {
         return Refuse(failure, FileError::kCannotWrite, GetLastError());
     }
-    *staged = StagedFile{path, temp, reinterpret_cast<intptr_t>(file), replacing, 0};
+    *staged = StagedFile{path, path, temp, reinterpret_cast<intptr_t>(file), replacing, 0};
     return true;
 }
 

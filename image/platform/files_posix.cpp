@@ -1,16 +1,17 @@
-// The file half of the platform seam on systems without Win32: POSIX file calls.
+// Files on systems without Win32: the POSIX file calls.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdint>
 #include <string>
 #include <utility>
 
 #include "image/platform.h"
+#include "image/platform/staging_name.h"
 #include "image/store_reason.h"
 
 namespace {
@@ -41,7 +42,8 @@ bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating =
     return StoreReason(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
-// Linux moves at most this much in one read or write call; asking for more only splits it.
+// Linux moves just under 2 GiB at most in one read or write call, and some other systems no more
+// than 2 GiB; a round 1 GiB a call stays inside every such limit.
 constexpr size_t kMaxCall = size_t{1} << 30;
 
 // Appends every byte; a write that makes no progress is a full disk.
@@ -64,11 +66,9 @@ bool WriteAll(int fd, const uint8_t* data, size_t length) {
 }
 
 // A name of a few characters in the folder: the target's own name may already be as long as the
-// system allows, so nothing may be added to it. Each call starts at a number of its own, so a
-// batch's threads naming files in one folder do not walk the same taken names.
+// system allows, so nothing may be added to it.
 std::string TempName(const std::string& folder, unsigned attempt) {
-    static std::atomic<unsigned> calls{0};
-    const unsigned start = static_cast<unsigned>(getpid()) * 2654435761u + calls++ * 40503u;
+    const unsigned start = StagingNameStart(static_cast<unsigned>(getpid()));
     char name[16];
     std::snprintf(name, sizeof name, ".vm%06x", (start + attempt * 7919u) & 0xFFFFFFu);
     return folder + name;
@@ -124,15 +124,60 @@ bool NameUnnamed(int fd, StagedFile& f, bool* placed) {
     return false;
 }
 
+// The system follows no longer chain of links than this; a save replaces a longer one as a loop.
+constexpr int kMaxLinks = 40;
+
+// A plain open follows a link in a sticky, world-writable folder only for the link's owner, or
+// when the folder's owner owns the link too, so that nobody can aim another user's save through
+// /tmp at a file of their choosing. The rule holds here whether or not the system enforces it.
+bool MayFollow(const std::string& link, uid_t linkOwner) {
+    const std::string folder = FolderOf(link);
+    struct stat st;
+    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0) {
+        return false;
+    }
+    const mode_t shared = S_ISVTX | S_IWOTH;
+    return (st.st_mode & shared) != shared || linkOwner == geteuid() || linkOwner == st.st_uid;
+}
+
+// Where a save to path lands: the file at the end of its links, so that they stay and the picture
+// the user meant is the one replaced. A link that leads nowhere, goes round in a loop or leads to
+// anything but a file (a folder, or a device that a rename would take away) is replaced as any
+// name is.
+bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) {
+    std::string at = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
+        }
+        if (!MayFollow(at, st.st_uid)) {
+            return StoreReason(failure,
+                               FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
+        }
+        char to[PATH_MAX];
+        const ssize_t n = readlink(at.c_str(), to, sizeof to);
+        if (n <= 0 || static_cast<size_t>(n) == sizeof to) {
+            break;
+        }
+        // A relative link is read from its own folder, not from where the save began.
+        at =
+            (to[0] == '/' ? std::string() : FolderOf(at)) + std::string(to, static_cast<size_t>(n));
+    }
+    struct stat end;
+    *target = lstat(at.c_str(), &end) == 0 && S_ISREG(end.st_mode) ? at : std::string(path);
+    return true;
+}
+
 }  // namespace
 
-// New files go in the target's folder, so that the final move is a rename on one file system.
+// Only the slash separates names here; a backslash is an ordinary character of a name.
 size_t PlatformNameStart(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
-bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure) {
+bool PlatformOpenInput(const char* path, InputFile* file, FileFailure* failure, bool) {
     // Non-blocking, so a named pipe is refused below instead of waiting for a writer for ever.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -179,29 +224,12 @@ void PlatformCloseInput(InputFile* file) {
     *file = InputFile();
 }
 
-bool PlatformReadWholeFile(const char* path, size_t maxLength, uint8_t** block, size_t* capacity,
-                           size_t* length, FileFailure* failure) {
-    InputFile file;
-    if (!PlatformOpenInput(path, &file, failure)) {
+bool PlatformBeginStaged(const char* named, StagedFile* staged, FileFailure* failure) {
+    std::string target;
+    if (!ResolveTarget(named, &target, failure)) {
         return false;
     }
-    if (file.length > maxLength) {
-        PlatformCloseInput(&file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    const size_t size = static_cast<size_t>(file.length);
-    PlatformReserve(block, capacity, size);
-    if (*block == nullptr) {
-        PlatformCloseInput(&file);
-        return Refuse(failure, FileError::kTooLarge);
-    }
-    // The file may shrink while it is read; what counts is the bytes that actually arrived.
-    const bool read = PlatformReadAt(file, 0, *block, size, length, failure);
-    PlatformCloseInput(&file);
-    return read;
-}
-
-bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* failure) {
+    const char* path = target.c_str();
     struct stat old;
     const bool exists = stat(path, &old) == 0;
     // Creating over a file the user may not write must fail as a truncating create would.
@@ -219,7 +247,7 @@ bool PlatformBeginStaged(const char* path, StagedFile* staged, FileFailure* fail
     if (fd < 0) {
         return Refuse(failure, FileError::kCannotWrite, errno, true);
     }
-    *staged = StagedFile{path, std::move(temp), fd, exists, 0};
+    *staged = StagedFile{target, named, std::move(temp), fd, exists, 0};
     const mode_t mode = exists ? old.st_mode & 07777 : 0666 & ~ProcessUmask();
     if (fchmod(fd, mode) != 0) {
         const int code = errno;
