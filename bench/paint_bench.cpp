@@ -1,7 +1,6 @@
-// Painting measured under Wine, apart from the tests: any part of the canvas drawn alone shows
-// exactly what a full draw shows there, each scroll step repaints only when it moves, and one
-// pen stamp with its repaint on an 8192 x 8192 image in a 1600 x 900 canvas is timed. Built in
-// the Windows build as paint_bench.exe; run it by hand under Wine on a display.
+// Painting timed under Wine, apart from the tests: one pen stamp with its repaint on an
+// 8192 x 8192 image in a 1600 x 900 canvas. Built in the Windows build as paint_bench.exe; run it
+// by hand under Wine on a display.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,48 +11,10 @@
 
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
-#include "shell/canvas_view.h"
 #include "shell/shell_state.h"
 #include "bench/shell_fixture.h"
 
 namespace {
-
-constexpr uint32_t kGray = 0x808080;
-
-// A top-down 32-bit memory bitmap to paint into, read back byte for byte.
-class MemoryCanvas {
-  public:
-    MemoryCanvas(int w, int h) : width(w), height(h) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels = static_cast<uint32_t*>(bits);
-        old = SelectObject(dc, dib);
-    }
-    ~MemoryCanvas() {
-        SelectObject(dc, old);
-        DeleteObject(dib);
-        DeleteDC(dc);
-    }
-    MemoryCanvas(const MemoryCanvas&) = delete;
-    MemoryCanvas& operator=(const MemoryCanvas&) = delete;
-    void Clear() { std::fill(pixels, pixels + size_t(width) * height, kGray); }
-    uint32_t At(int x, int y) const { return pixels[size_t(y) * width + x] & 0xFFFFFF; }
-
-    const int width, height;
-    HDC dc;
-    uint32_t* pixels;
-
-  private:
-    HBITMAP dib;
-    HGDIOBJ old;
-};
 
 uint32_t ImageColour(int32_t x, int32_t y) {
     return uint32_t{g_image.GetRed(x, y)} << 16 | uint32_t{g_image.GetGreen(x, y)} << 8 |
@@ -109,52 +70,6 @@ class PaintPerfTest : public ShellTest {
         ShellTest::TearDown();
     }
 };
-
-// Every clip a repaint can bring (the whole canvas, strips along each edge, a pen-sized square,
-// a rectangle reaching past the image into the gray) at scroll offsets from 0 to the far end:
-// inside the clip each pixel is the image's, outside it the background stays.
-TEST_F(PaintPerfTest, AnyClippedPartShowsWhatTheWholeDrawShows) {
-    const int32_t w = 701, h = 433;
-    ASSERT_TRUE(g_image.Create(w, h));
-    FillNoise(g_image);
-    MemoryCanvas canvas(320, 200);
-    struct Clip {
-        int left, top, right, bottom;
-    };
-    const Clip clips[] = {{0, 0, 320, 200},  {0, 0, 320, 1},      {0, 199, 320, 200},
-                          {0, 0, 1, 200},    {319, 0, 320, 200},  {150, 90, 166, 106},
-                          {37, 11, 301, 29}, {-50, -50, 400, 300}};
-    const POINT scrolls[] = {{0, 0}, {1, 0}, {0, 1}, {250, 117}, {381, 233}, {600, 400}};
-    for (const POINT& scroll : scrolls) {
-        for (const Clip& c : clips) {
-            g_scrollX = scroll.x;
-            g_scrollY = scroll.y;
-            canvas.Clear();
-            SelectClipRgn(canvas.dc, nullptr);
-            IntersectClipRect(canvas.dc, c.left, c.top, c.right, c.bottom);
-            PaintContent(canvas.dc);
-            GdiFlush();
-            int wrong = 0;
-            for (int y = 0; y < canvas.height && wrong == 0; ++y) {
-                for (int x = 0; x < canvas.width; ++x) {
-                    const bool clipped = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
-                    const int32_t ix = x + scroll.x, iy = y + scroll.y;
-                    const uint32_t want =
-                        clipped && g_image.Contains(ix, iy) ? ImageColour(ix, iy) : kGray;
-                    if (canvas.At(x, y) != want) {
-                        ADD_FAILURE()
-                            << "scroll " << scroll.x << "," << scroll.y << " clip " << c.left << ","
-                            << c.top << "-" << c.right << "," << c.bottom << ": pixel " << x << ","
-                            << y << " is " << std::hex << canvas.At(x, y) << ", want " << want;
-                        ++wrong;
-                        break;
-                    }
-                }
-            }
-        }
-    }
-    SelectClipRgn(canvas.dc, nullptr);
-}
 
 // The drag way on the largest everyday image: each move with the button down stamps pen 16
 // and repaints the canvas at once. Prints the median, 90th percentile and worst of 60 moves,
@@ -239,41 +154,6 @@ TEST_F(PaintPerfTest, StampWithRepaintOnAnImage8192Square) {
     // Medians of 4 to 13 ms were seen on a loaded two-core machine. The bound sits far above
     // that and only catches a paint that converts the whole 256 MiB image every time.
     EXPECT_LT(s.median, 100.0);
-}
-
-// Counts the canvas's paints by standing in front of its procedure.
-int g_paints = 0;
-WNDPROC g_canvasProc = nullptr;
-LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    g_paints += message == WM_PAINT;
-    return CallWindowProcA(g_canvasProc, window, message, wParam, lParam);
-}
-
-// A scroll step repaints once when the offset moves (or a line or page step meets an end), and
-// not at all when it stays.
-TEST_F(PaintPerfTest, ScrollStepsRepaintOnlyWhenTheyMove) {
-    Start();
-    ASSERT_TRUE(g_image.Create(1000, 100));
-    g_shownWidth = 1000;
-    g_shownHeight = 100;
-    MoveWindow(g_canvas, 0, 32, 400, 300, TRUE);
-    g_canvasProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(g_canvas, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
-    ValidateRect(g_canvas, nullptr);
-    const struct {
-        int32_t from;
-        WORD code, thumb;
-        int paints;
-    } cases[] = {{10, SB_LINERIGHT, 0, 1},       {0, SB_LINELEFT, 0, 1},
-                 {0, SB_THUMBTRACK, 250, 1},     {250, SB_THUMBTRACK, 250, 0},
-                 {300, SB_THUMBPOSITION, 10, 0}, {300, SB_ENDSCROLL, 0, 0}};
-    for (const auto& c : cases) {
-        SetScrollPos(g_canvas, SB_HORZ, c.from, FALSE);
-        g_scrollX = c.from;
-        g_paints = 0;
-        SendMessageA(g_canvas, WM_HSCROLL, MAKEWPARAM(c.code, c.thumb), 0);
-        EXPECT_EQ(c.paints, g_paints) << c.code << " from " << c.from;
-    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "image/bmp_file.h"
 #include "image/pixel_image.h"
+#include "shell/adjust_bar.h"
 #include "shell/main_frame.h"
 #include "shell/shell_state.h"
 
@@ -186,5 +187,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::fprintf(ready, "%ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
     std::fclose(ready);
     g_stopTimer = SetTimer(nullptr, 0, 100, PollForStop);
-    return RunMessageLoop();
+    // Only the mouse drives the stroke, so the program's keys need no place in this loop.
+    MSG msg = {};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
 }

@@ -8,6 +8,8 @@
 #include "shell/display_scale.h"
 #include "shell/shell_state.h"
 
+AdjustBarHandles g_adjustBar = {};
+
 namespace {
 
 constexpr int kEditId = 1;

@@ -4,6 +4,18 @@
 
 #include <windows.h>
 
+enum AdjustIndex { kAdjustRed, kAdjustGreen, kAdjustBlue, kAdjustPenSize, kAdjustCount };
+
+// Handles of the bar's boxes and up-downs. All boxes share one control ID and all up-downs
+// another, so the handlers tell them apart by handle alone.
+struct AdjustBarHandles {
+    HWND label[kAdjustCount];
+    HWND edit[kAdjustCount];
+    HWND upDown[kAdjustCount];
+};
+
+extern AdjustBarHandles g_adjustBar;  // CreateAdjustBar, in MainFrame's creation handler
+
 // Creates the twelve controls in MainFrame (the handle its procedure received: during
 // WM_CREATE the stored main window handle is still null).
 void CreateAdjustBar(HWND mainFrame);

@@ -240,9 +240,9 @@ void RegisterCanvasClass() {
     RegisterClassExA(&wc);
 }
 
-void PlaceCanvasView(bool refit) {
+void PlaceCanvasView(CanvasPlacement placement) {
     const int top = ScaleToDpi(kAdjustBarHeight, g_dpi);
-    if (refit) {
+    if (placement == CanvasPlacement::kRefitScrollBars) {
         MoveWindow(g_canvas, 0, top, g_canvasWidth - 1, g_canvasHeight, FALSE);
     }
     MoveWindow(g_canvas, 0, top, g_canvasWidth, g_canvasHeight, TRUE);

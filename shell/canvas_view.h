@@ -10,10 +10,11 @@ void RegisterCanvasClass();
 // Creates the canvas as a 1 x 1 child of MainFrame; the first layout gives it its place.
 HWND CreateCanvasView(HWND mainFrame);
 
-// Puts the canvas in its place under the adjustment bar at the canvas width and height. With
-// refit, it first takes another size for a moment, so that it recomputes its scroll bars (and
-// clamps its offsets) even when its own size ends as it was.
-void PlaceCanvasView(bool refit);
+// Puts the canvas in its place under the adjustment bar at the canvas width and height.
+// kRefitScrollBars first gives it another size for a moment, so that it recomputes its scroll
+// bars (and clamps its offsets) even when its own size ends as it was.
+enum class CanvasPlacement { kKeepScrollBars, kRefitScrollBars };
+void PlaceCanvasView(CanvasPlacement placement);
 
 LRESULT CALLBACK CanvasViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

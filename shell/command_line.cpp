@@ -2,6 +2,23 @@
 
 #include <cstring>
 
+namespace {
+
+// Removes one double quote at the start (moving the rest left) and then one at the end, in
+// place. Quotes inside the text stay.
+void StripOneQuoteEachEnd(char* text) {
+    size_t length = std::strlen(text);
+    if (length > 0 && text[0] == '"') {
+        std::memmove(text, text + 1, length);  // the terminator moves along
+        --length;
+    }
+    if (length > 0 && text[length - 1] == '"') {
+        text[length - 1] = '\0';
+    }
+}
+
+}  // namespace
+
 const char* CommandLineTail(const char* commandLine) {
     if (commandLine == nullptr) {
         return "";
@@ -29,17 +46,6 @@ const char* CommandLineTail(const char* commandLine) {
         ++p;
     }
     return reinterpret_cast<const char*>(p);
-}
-
-void StripOneQuoteEachEnd(char* text) {
-    size_t length = std::strlen(text);
-    if (length > 0 && text[0] == '"') {
-        std::memmove(text, text + 1, length);  // the terminator moves along
-        --length;
-    }
-    if (length > 0 && text[length - 1] == '"') {
-        text[length - 1] = '\0';
-    }
 }
 
 bool CommandLinePath(const char* commandLine, char* path, size_t capacity) {

@@ -16,10 +16,6 @@ inline bool IsCp932LeadByte(unsigned char byte) {
 // A null commandLine gives the empty string.
 const char* CommandLineTail(const char* commandLine);
 
-// Removes one double quote at the start (moving the rest left) and then one at the end, in
-// place. Quotes inside the text stay.
-void StripOneQuoteEachEnd(char* text);
-
 // Copies the tail of commandLine into path (capacity bytes, terminator included) with one
 // quote removed at each end. Refuses, leaving path empty, when the tail is empty or does not
 // fit; a refused tail is never cut short into some other, shorter path.

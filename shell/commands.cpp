@@ -8,6 +8,7 @@
 #include "image/pixel_image.h"
 #include "packaging/version.h"
 #include "shell/canvas_view.h"
+#include "shell/main_frame.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -87,31 +88,32 @@ bool MayReplace(HWND mainFrame, const char* path) {
            IDYES;
 }
 
-// Save under a name chosen in the dialog; every failure here is silent.
-void SaveUnderChosenName(HWND mainFrame) {
+// Leaves in g_dialogFile the name the save dialog chose, with the extension its filter adds;
+// false when the user backs out, here or when asked about replacing.
+bool ChooseSavePath(HWND mainFrame) {
     g_fileDialog.lpstrTitle = "保存";
     g_fileDialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&g_fileDialog)) {
-        return;
+        return false;
     }
-    if (g_fileDialog.nFilterIndex == 1) {
-        int length = lstrlenA(g_dialogFile);
-        if (!EndsWithBmpExtension(g_dialogFile, length)) {
-            // A name that leaves no room for the extension is refused rather than cut or
-            // written past the buffer's end.
-            if (length + kBmpExtensionLength >= static_cast<int>(sizeof g_dialogFile)) {
-                return;
-            }
-            lstrcatA(g_dialogFile, kBmpExtension);
-            if (!MayReplace(mainFrame, g_dialogFile)) {
-                return;
-            }
-        }
+    const int length = lstrlenA(g_dialogFile);
+    if (g_fileDialog.nFilterIndex != 1 || EndsWithBmpExtension(g_dialogFile, length)) {
+        return true;
     }
-    if (!SaveShowingWait(g_dialogFile)) {
-        return;
+    // A name that leaves no room for the extension is refused rather than cut or written past
+    // the buffer's end.
+    if (length + kBmpExtensionLength >= static_cast<int>(sizeof g_dialogFile)) {
+        return false;
     }
-    AdoptFileName(g_dialogFile);
+    lstrcatA(g_dialogFile, kBmpExtension);
+    return MayReplace(mainFrame, g_dialogFile);
+}
+
+// Save under a name chosen in the dialog; every failure here is silent.
+void SaveUnderChosenName(HWND mainFrame) {
+    if (ChooseSavePath(mainFrame) && SaveShowingWait(g_dialogFile)) {
+        AdoptFileName(g_dialogFile);
+    }
 }
 
 void OnOpen() {
@@ -226,6 +228,6 @@ void OnDropFiles(HDROP drop) {
 void RefitCanvas() {
     g_shownWidth = g_image.GetWidth();
     g_shownHeight = g_image.GetHeight();
-    PlaceCanvasView(true);
+    PlaceCanvasView(CanvasPlacement::kRefitScrollBars);
     InvalidateRgn(g_mainWindow, nullptr, FALSE);
 }

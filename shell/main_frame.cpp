@@ -127,7 +127,7 @@ void OnSize(int32_t clientWidth, int32_t clientHeight) {
     const int32_t statusHeight = bar.bottom - bar.top;
     g_canvasWidth = clientWidth;
     g_canvasHeight = clientHeight - statusHeight - ScaleToDpi(kAdjustBarHeight, g_dpi);
-    PlaceCanvasView(false);
+    PlaceCanvasView(CanvasPlacement::kKeepScrollBars);
 }
 
 // The window moved to a display of another scale, or the user changed the scale: the system
@@ -144,7 +144,7 @@ void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
     RECT client = {};
     GetClientRect(window, &client);
     OnSize(client.right, client.bottom);
-    PlaceCanvasView(true);
+    PlaceCanvasView(CanvasPlacement::kRefitScrollBars);
 }
 
 // Copy and paste in a box that has the keyboard focus are the box's own, as in any box; the
@@ -179,8 +179,6 @@ HMENU BuildPopup(const MenuItem* items, size_t count) {
     return popup;
 }
 
-}  // namespace
-
 HMENU BuildMenuBar() {
     static const MenuItem kFile[] = {
         {IDM_OPEN, "開く（&O）"},
@@ -212,6 +210,32 @@ HMENU BuildMenuBar() {
     AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "ヘルプ（&H）");
     return bar;
 }
+
+int RunMessageLoop() {
+    // The keys do what their menu items do. The system sends WM_INITMENUPOPUP for an item's
+    // popup before it sends the command, and sends none for an item that is greyed, so a key
+    // is offered exactly when its menu item is.
+    ACCEL shortcuts[] = {
+        {FVIRTKEY | FCONTROL, 'O', IDM_OPEN},
+        {FVIRTKEY | FCONTROL, 'S', IDM_OVERWRITE_SAVE},
+        {FVIRTKEY | FCONTROL | FSHIFT, 'S', IDM_SAVE_AS},
+        {FVIRTKEY | FCONTROL, 'C', IDM_COPY_BITMAP},
+        {FVIRTKEY | FCONTROL, 'V', IDM_PASTE_BITMAP},
+    };
+    HACCEL table = CreateAcceleratorTableA(shortcuts, sizeof(shortcuts) / sizeof(shortcuts[0]));
+    MSG msg = {};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!BoxKeepsKey(msg) && TranslateAcceleratorA(g_mainWindow, table, &msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    DestroyAcceleratorTable(table);
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
 
 HWND StartVelmora(HINSTANCE instance, const char* commandLine) {
     g_instance = instance;
@@ -246,30 +270,6 @@ int RunVelmora(HINSTANCE instance, const char* commandLine) {
         return 1;
     }
     return RunMessageLoop();
-}
-
-int RunMessageLoop() {
-    // The keys do what their menu items do. The system sends WM_INITMENUPOPUP for an item's
-    // popup before it sends the command, and sends none for an item that is greyed, so a key
-    // is offered exactly when its menu item is.
-    ACCEL shortcuts[] = {
-        {FVIRTKEY | FCONTROL, 'O', IDM_OPEN},
-        {FVIRTKEY | FCONTROL, 'S', IDM_OVERWRITE_SAVE},
-        {FVIRTKEY | FCONTROL | FSHIFT, 'S', IDM_SAVE_AS},
-        {FVIRTKEY | FCONTROL, 'C', IDM_COPY_BITMAP},
-        {FVIRTKEY | FCONTROL, 'V', IDM_PASTE_BITMAP},
-    };
-    HACCEL table = CreateAcceleratorTableA(shortcuts, sizeof(shortcuts) / sizeof(shortcuts[0]));
-    MSG msg = {};
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (!BoxKeepsKey(msg) && TranslateAcceleratorA(g_mainWindow, table, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    DestroyAcceleratorTable(table);
-    return static_cast<int>(msg.wParam);
 }
 
 LRESULT CALLBACK MainFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

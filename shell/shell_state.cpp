@@ -10,7 +10,6 @@ AdjustSettings g_adjust = {};
 
 HWND g_canvas = nullptr;
 HWND g_statusBar = nullptr;
-AdjustBarHandles g_adjustBar = {};
 int32_t g_canvasWidth = 0;
 int32_t g_canvasHeight = 0;
 UINT g_dpi = 96;

@@ -20,29 +20,6 @@ constexpr int kDialogPathCapacity = 256;
 // below it.
 constexpr int kAdjustBarHeight = 32;
 
-enum MenuCommand : int {
-    IDM_OPEN = 101,
-    IDM_SAVE_AS = 102,
-    IDM_OVERWRITE_SAVE = 103,
-    IDM_EXIT = 104,
-    IDM_COPY_BITMAP = 202,
-    IDM_PASTE_BITMAP = 203,
-    IDM_WHOLE_IMAGE = 204,
-    IDM_IMAGE_SIZE = 301,
-    IDM_VERSION_INFO = 801,
-    IDM_AUTHOR_SITE = 802,
-};
-
-enum AdjustIndex { kAdjustRed, kAdjustGreen, kAdjustBlue, kAdjustPenSize, kAdjustCount };
-
-// Handles of the bar's boxes and up-downs. All boxes share one control ID and all up-downs
-// another, so the handlers tell them apart by handle alone.
-struct AdjustBarHandles {
-    HWND label[kAdjustCount];
-    HWND edit[kAdjustCount];
-    HWND upDown[kAdjustCount];
-};
-
 extern HINSTANCE g_instance;                   // start-up
 extern HWND g_mainWindow;                      // start-up, once CreateWindowExA returns
 extern char g_currentFileName[kPathCapacity];  // SetCurrentFileName only
@@ -51,12 +28,11 @@ extern int32_t g_shownWidth;                   // start-up and RefitCanvas
 extern int32_t g_shownHeight;                  // start-up and RefitCanvas
 extern AdjustSettings g_adjust;                // start-up, then the up-down controls only
 
-extern HWND g_canvas;                 // MainFrame's creation handler
-extern HWND g_statusBar;              // MainFrame's creation handler
-extern AdjustBarHandles g_adjustBar;  // CreateAdjustBar, in MainFrame's creation handler
-extern int32_t g_canvasWidth;         // MainFrame's layout handler
-extern int32_t g_canvasHeight;        // MainFrame's layout handler
-extern UINT g_dpi;  // MainFrame's creation handler, then its display-scale handler
+extern HWND g_canvas;           // MainFrame's creation handler
+extern HWND g_statusBar;        // MainFrame's creation handler
+extern int32_t g_canvasWidth;   // MainFrame's layout handler
+extern int32_t g_canvasHeight;  // MainFrame's layout handler
+extern UINT g_dpi;              // MainFrame's creation handler, then its display-scale handler
 
 // The offsets the canvas draws at, in image pixels: always the position its scroll bar kept,
 // written by the canvas's size and scroll handlers only.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "shell/adjust_bar.h"
 #include "shell/canvas_view.h"
 #include "shell/commands.h"
 #include "shell/display_scale.h"
@@ -89,10 +90,24 @@ std::vector<COLORREF> PictureInView() {
     return pixels;
 }
 
+// Leaves the quit of a window the test destroyed, which would end the next loop at once.
+void PumpMessages() {
+    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
+        if (msg.message != WM_QUIT)
+            DispatchMessageA(&msg);
+}
+
+// Counts the canvas's paints, standing in front of its procedure.
+int g_paints = 0;
+WNDPROC g_canvasProc = nullptr;
+LRESULT CALLBACK CountPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    g_paints += message == WM_PAINT;
+    return CallWindowProcA(g_canvasProc, window, message, wParam, lParam);
+}
+
 // Once the queue has run empty, the bar shows what a whole repaint of it shows.
 void ExpectBarAsRepainted(const char* when) {
-    for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
-        DispatchMessageA(&msg);
+    PumpMessages();
     const std::vector<COLORREF> shown = Shown(g_statusBar);
     RedrawWindow(g_statusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     EXPECT_TRUE(shown == Shown(g_statusBar)) << when;
@@ -108,14 +123,11 @@ class ShellTest : public ::testing::Test {
         g_modified = false;
         SetUrlOpener([](const char* url) { g_shown += url; });
         WriteFileBytes(Path("small.bmp"), MakeBmp(5, 3));
-        WriteFileBytes(Path("wide.bmp"), MakeBmp(7, 2));
         WriteFileBytes(Path("tall.bmp"), MakeBmp(3, 3000));
         WriteFileBytes(Path("notes.txt"), Bytes{'n', 'o'});
         StartVelmora(GetModuleHandleA(nullptr),
                      ("velmora.exe \"" + Path("tall.bmp") + "\"").c_str());
-        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);)
-            if (msg.message != WM_QUIT)  // the quit of the last window, destroyed
-                DispatchMessageA(&msg);
+        PumpMessages();
     }
     void TearDown() override { DestroyWindow(g_mainWindow); }
     // A name without a drive, or a box's answer, is a scratch file.
@@ -149,83 +161,79 @@ class ShellTest : public ::testing::Test {
 };
 
 // Each open, drop and save clears the modified flag and names the file holding the picture;
-// a paste forgets the name; nothing else touches either.
+// a paste forgets the name; nothing else touches either. Each row starts on small.bmp's picture.
 TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
     const std::string cut = Path(std::string(255 - scratch.Path("").size(), 'c'));
     WriteFileBytes(cut, MakeBmp(9, 9));
     // With ".bmp" it would fill the buffer, leaving none for the terminator.
     const std::string full = std::string(252 - scratch.Path("").size(), 'n');
     const std::string ask = "確認|" + Path("plain.bmp") + " は既に存在します。\n上書きしますか？;";
-    constexpr const char* kSame = "=";
-    const int kPress = -1;  // a press on the canvas
-    const int kDrop = -2;   // a drop of the answers' names
-    enum Flag { kSet, kCleared, kKept };
+    const std::string tallFirst = Path("tall.bmp") + '\0' + Path("small.bmp");
+    enum Flag { kCleared, kKept };
     struct Step {
         const char* name;
-        int command;
-        std::vector<std::string> answers;
-        Flag flag;
-        std::string endFile = kSame;
-        std::string shown = "";  // the start of what the dialogs show
         std::string startFile = "small.bmp";
+        bool bitmapOnClipboard = false;
+        int command = 0;
+        std::string dropped = "";  // names, each ending in a zero byte, dropped instead
+        std::vector<std::string> answers = {};
+        Flag flag = kKept;
+        const char* endFile = nullptr;  // the start file
+        std::string shown = "";         // the start of what the dialogs show
     };
     // clang-format off
     const Step steps[] = {
-        {"paste, nothing there", IDM_PASTE_BITMAP, {}, kKept},
-        {"press", kPress, {}, kSet},
-        {"open", IDM_OPEN, {"wide.bmp"}, kCleared, "wide.bmp", "開く;"},
-        {"drop two", kDrop, {Path("wide.bmp") + '\0' + Path("small.bmp")}, kCleared, "wide.bmp"},
-        {"save as", IDM_SAVE_AS, {"plain"}, kCleared, "plain.bmp", "保存;"},
-        {"save as, upper case", IDM_SAVE_AS, {"X.BMP"}, kCleared, "X.BMP"},
-        {"save as, not over", IDM_SAVE_AS, {"plain", kNo}, kKept, kSame, "保存;" + ask},
-        {"save as, over", IDM_SAVE_AS, {"plain", kYes}, kCleared, "plain.bmp", "保存;" + ask},
-        {"save as, the dialog asks", IDM_SAVE_AS, {"X.BMP", kYes}, kCleared, "X.BMP"},
-        {"overwrite, no name", IDM_OVERWRITE_SAVE, {"fresh"}, kCleared, "fresh.bmp", "", ""},
-        {"overwrite", IDM_OVERWRITE_SAVE, {}, kCleared},
-        {"copy", IDM_COPY_BITMAP, {}, kKept},
-        {"paste", IDM_PASTE_BITMAP, {}, kKept, ""},
-        {"whole image", IDM_WHOLE_IMAGE, {}, kKept},
-        {"open no BMP", IDM_OPEN, {"notes.txt"}, kKept},
-        {"open cancelled", IDM_OPEN, {""}, kKept},
-        {"save cancelled", IDM_SAVE_AS, {""}, kKept},
-        {"overwrite cancelled", IDM_OVERWRITE_SAVE, {""}, kKept, kSame, "", ""},
-        {"overwrite fails", IDM_OVERWRITE_SAVE, {kOk}, kKept, kSame, "エラー|保存に失敗しました。;", "gone\\small.bmp"},
-        {"drop, no BMP first", kDrop, {Path("notes.txt") + '\0' + Path("wide.bmp")}, kKept},
-        {"drop a name too long", kDrop, {cut + "ccc.bmp"}, kKept},
-        {"version", IDM_VERSION_INFO, {kOk}, kKept, kSame, "バージョン情報|Velmora 05 Copyright (C) 2026 Velmora 開発チーム;"},
-        {"web page", IDM_AUTHOR_SITE, {}, kKept, kSame, "https://velmora.example.com/"},
-        {"image size", IDM_IMAGE_SIZE, {kOk}, kKept, kSame, "画像サイズ|幅：7ピクセル　高さ：2ピクセル;"},
-        {"a title past wsprintfA's limit", 0, {}, kKept, kSame, "", "C:\\" + std::string(1500, 'n')},
-        {"drop tall", kDrop, {Path("tall.bmp")}, kCleared, "tall.bmp"},
-        {"open tall", IDM_OPEN, {"tall.bmp"}, kCleared, "tall.bmp"},
-        {"save as, no room for .bmp", IDM_SAVE_AS, {full}, kKept, kSame, "保存;"},
+        {.name = "paste, nothing there", .command = IDM_PASTE_BITMAP},
+        {.name = "paste", .bitmapOnClipboard = true, .command = IDM_PASTE_BITMAP, .endFile = ""},
+        {.name = "open", .command = IDM_OPEN, .answers = {"tall.bmp"}, .flag = kCleared, .endFile = "tall.bmp", .shown = "開く;"},
+        {.name = "drop two", .dropped = tallFirst, .flag = kCleared, .endFile = "tall.bmp"},
+        {.name = "save as", .command = IDM_SAVE_AS, .answers = {"fresh"}, .flag = kCleared, .endFile = "fresh.bmp", .shown = "保存;"},
+        {.name = "save as, the dialog asks", .command = IDM_SAVE_AS, .answers = {"X.BMP", kYes}, .flag = kCleared, .endFile = "X.BMP"},
+        {.name = "save as, not over", .command = IDM_SAVE_AS, .answers = {"plain", kNo}, .shown = "保存;" + ask},
+        {.name = "save as, over", .command = IDM_SAVE_AS, .answers = {"plain", kYes}, .flag = kCleared, .endFile = "plain.bmp", .shown = "保存;" + ask},
+        {.name = "overwrite, no name", .startFile = "", .command = IDM_OVERWRITE_SAVE, .answers = {"fresh"}, .flag = kCleared, .endFile = "fresh.bmp"},
+        {.name = "overwrite", .command = IDM_OVERWRITE_SAVE, .flag = kCleared},
+        {.name = "whole image", .command = IDM_WHOLE_IMAGE},
+        {.name = "open no BMP", .command = IDM_OPEN, .answers = {"notes.txt"}},
+        {.name = "open cancelled", .command = IDM_OPEN, .answers = {""}},
+        {.name = "save cancelled", .command = IDM_SAVE_AS, .answers = {""}},
+        {.name = "overwrite cancelled", .startFile = "", .command = IDM_OVERWRITE_SAVE, .answers = {""}},
+        {.name = "overwrite fails", .startFile = "gone\\small.bmp", .command = IDM_OVERWRITE_SAVE, .answers = {kOk}, .shown = "エラー|保存に失敗しました。;"},
+        {.name = "drop, no BMP first", .dropped = Path("notes.txt") + '\0' + Path("tall.bmp")},
+        {.name = "drop a name too long", .dropped = cut + "ccc.bmp"},
+        {.name = "version", .command = IDM_VERSION_INFO, .answers = {kOk}, .shown = "バージョン情報|Velmora 05 Copyright (C) 2026 Velmora 開発チーム;"},
+        {.name = "web page", .command = IDM_AUTHOR_SITE, .shown = "https://velmora.example.com/"},
+        {.name = "image size", .command = IDM_IMAGE_SIZE, .answers = {kOk}, .shown = "画像サイズ|幅：5ピクセル　高さ：3ピクセル;"},
+        {.name = "a title past wsprintfA's limit", .startFile = "C:\\" + std::string(1500, 'n')},
+        {.name = "save as, no room for .bmp", .command = IDM_SAVE_AS, .answers = {full}, .shown = "保存;"},
     };
     // clang-format on
-    for (const bool painted : {false, true}) {
-        OpenClipboard(nullptr);
-        EmptyClipboard();
-        CloseClipboard();
-        for (const char* name : {"plain.bmp", "X.BMP", "fresh.bmp"})
-            DeleteFileA(Path(name).c_str());
+    for (const bool painted : {false, true})
         for (const Step& step : steps) {
             SCOPED_TRACE(std::string(step.name) + (painted ? ", painted before" : ""));
+            ASSERT_TRUE(LoadBmp(g_image, Path("small.bmp").c_str()));
+            RefitCanvas();
+            OpenClipboard(nullptr);
+            EmptyClipboard();
+            CloseClipboard();
+            if (step.bitmapOnClipboard)
+                Run(IDM_COPY_BITMAP);
+            for (const char* name : {"plain.bmp", "X.BMP"})
+                WriteFileBytes(Path(name), MakeBmp(1, 1));
+            DeleteFileA(Path("fresh.bmp").c_str());
             SetCurrentFileName(Path(step.startFile).c_str());
             g_modified = painted;
             std::string shown;
-            if (step.command == kPress) {
-                SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-                SendMessageA(g_canvas, WM_LBUTTONUP, 0, 0);
-            } else if (step.command == kDrop) {
-                const HGLOBAL block = Drop(step.answers[0]);
+            if (!step.dropped.empty()) {
+                const HGLOBAL block = Drop(step.dropped);
                 EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block)) << "still held";
                 const bool opened = step.flag == kCleared;
                 EXPECT_EQ(opened, lstrcmpA(g_currentFileName, g_dialogFile) == 0) << "next dialog";
             } else {
                 shown = Run(step.command, step.answers);
             }
-            const bool flag = step.flag == kSet || (step.flag == kKept && painted);
-            const std::string file = step.endFile == kSame ? step.startFile : step.endFile;
-            EXPECT_EQ(flag, g_modified);
+            const std::string file = step.endFile ? step.endFile : step.startFile;
+            EXPECT_EQ(step.flag == kKept && painted, g_modified);
             EXPECT_EQ("Velmora - " + Path(file), Text(g_mainWindow));
             EXPECT_EQ(step.shown, shown.substr(0, step.shown.size()));
             if (step.flag == kCleared) {
@@ -237,7 +245,6 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
             GetClientRect(g_canvas, &view);
             EXPECT_EQ(g_image.GetHeight() > view.bottom ? g_image.GetHeight() : 0, VerticalRange());
         }
-    }
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
 }
 
@@ -245,6 +252,7 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
 TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
+    g_canvasProc = WNDPROC(SetWindowLongPtrA(g_canvas, GWLP_WNDPROC, LONG_PTR(CountPaints)));
     RECT view;
     GetClientRect(g_canvas, &view);
     const int page = view.bottom;
@@ -253,19 +261,26 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
         const int shown = bar == SB_HORZ ? view.right : view.bottom;
         const int last = (bar == SB_HORZ ? 2000 : 70000) - shown;
-        const int steps[] = {-1, 1, -shown, shown, 0, 7};  // by code: lines, pages, a thumb 7 on
-        for (const int code : {SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBTRACK})
+        const struct {
+            int code, step;
+        } steps[] = {{SB_LINEUP, -1},      {SB_LINEDOWN, 1},   {SB_PAGEUP, -shown},
+                     {SB_PAGEDOWN, shown}, {SB_THUMBTRACK, 7}, {SB_THUMBPOSITION, 0},
+                     {SB_ENDSCROLL, 0}};  // a thumb goes 7 on
+        for (const auto& step : steps)
             for (const int from : {0, 1, last - 1, last}) {
                 SetScrollPos(g_canvas, bar, from, FALSE);
                 offset = from;
-                const WPARAM message = MAKEWPARAM(code, WORD(from + 7));
+                ValidateRect(g_canvas, nullptr);
+                g_paints = 0;
+                const WPARAM message = MAKEWPARAM(step.code, WORD(from + 7));
                 SendMessageA(g_canvas, bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, message, 0);
-                const bool wide = bar == SB_VERT && code == SB_THUMBTRACK;
-                const int want = wide ? from : std::clamp(from + steps[code], 0, last);
+                const bool wide = bar == SB_VERT && step.code == SB_THUMBTRACK;
+                const int want = wide ? from : std::clamp(from + step.step, 0, last);
                 SCOPED_TRACE(testing::Message()
-                             << "bar " << bar << " code " << code << " from " << from);
+                             << "bar " << bar << " code " << step.code << " from " << from);
                 EXPECT_EQ(want, offset);
                 EXPECT_EQ(want, GetScrollPos(g_canvas, bar));
+                EXPECT_EQ(step.step != 0 && !wide ? 1 : 0, g_paints) << "repaints";
             }
     }
     // A scroll shows the picture at its new offset at once, before any other message.
@@ -282,6 +297,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     ModelStamp(want, g_adjust, 130, 130);
     EXPECT_EQ("(130,130)-R:255,G:0,B:3", Text(g_statusBar));
     EXPECT_EQ(g_canvas, GetCapture());
+    EXPECT_TRUE(g_modified) << "a press";
     g_adjust = {120, 0, 0, 16};
     // Over the status bar and the scroll bar, left of the canvas, above it, and inside.
     for (const int x : {-3, 0, int(view.right) - 1, int(view.right) + 5})
@@ -296,6 +312,12 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             EXPECT_TRUE(want == Capture(g_image)) << name;
         }
     EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after a drag across the view's edges";
+    g_adjust = {0, 0, 9, 1};
+    const uint8_t blue = g_image.GetBlue(100, 101);
+    Run(IDM_WHOLE_IMAGE);
+    UpdateWindow(g_canvas);
+    EXPECT_EQ(blue + 9, g_image.GetBlue(100, 101)) << "the whole-image command";
+    EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after the whole-image command";
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
     EXPECT_EQ(nullptr, GetCapture());
     // A burst reads its last move out, on a bar with a paint still due; then a shorter text.
@@ -315,8 +337,20 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);
     want = Capture(g_image);
     SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
-    EXPECT_EQ("(400,104)-R:0,G:0,B:0", Text(g_statusBar));
+    EXPECT_EQ("(400,104)-R:0,G:0,B:9", Text(g_statusBar));
     EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
+    // A part repainted alone shows the picture there and leaves the rest as it was.
+    HDC dc = GetDC(g_canvas);
+    PatBlt(dc, 0, 0, view.right, view.bottom, BLACKNESS);
+    ReleaseDC(g_canvas, dc);
+    const RECT part = {37, 11, 301, 29};
+    InvalidateRect(g_canvas, &part, FALSE);
+    UpdateWindow(g_canvas);
+    std::vector<COLORREF> inPart = PictureInView();
+    for (size_t i = 0; i < inPart.size(); ++i)
+        if (!PtInRect(&part, POINT{LONG(i % view.right), LONG(i / view.right)}))
+            inPart[i] = 0;
+    EXPECT_TRUE(inPart == Shown(g_canvas)) << "a part repainted alone";
 }
 
 // The window, both bars and their text scale from 96 dots per inch; the picture and readout do not.
@@ -349,12 +383,16 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
     const std::vector<LONG> at96 = edges();
     const LONG statusText96 = TextIn(g_statusBar, "(0,0)").cy;
-    // At 96: labels, boxes, arrows, left to right, and the canvas's corner.
-    const std::vector<LONG> always = {4,   5,  26,  25, 108, 5,  130, 25, 212, 5,  234, 25, 320, 5,
-                                      442, 25, 28,  4,  76,  26, 132, 4,  180, 26, 234, 4,  282, 26,
-                                      442, 4,  490, 26, 76,  4,  100, 26, 180, 4,  204, 26, 282, 4,
-                                      306, 26, 490, 4,  514, 26, 0,   32};
-    EXPECT_EQ(always, at96);
+    // At 96 each column's label, box and arrows stand left to right above the canvas, and
+    // every column right of the one before it.
+    const auto at = [&at96](int window, int edge) { return at96[4 * window + edge]; };
+    for (int i = 0; i < kAdjustCount; ++i) {
+        EXPECT_LE(at(i, 2), at(kAdjustCount + i, 0)) << "label and box " << i;
+        EXPECT_EQ(at(kAdjustCount + i, 2), at(2 * kAdjustCount + i, 0)) << "box and arrows " << i;
+        EXPECT_LE(at(2 * kAdjustCount + i, 3), at(3 * kAdjustCount, 1)) << "arrows " << i;
+        EXPECT_TRUE(i == 0 || at(2 * kAdjustCount + i - 1, 2) <= at(i, 0)) << "column " << i;
+    }
+    EXPECT_EQ(kAdjustBarHeight, at(3 * kAdjustCount, 1)) << "the canvas's top";
     for (const UINT scale : {2 * dpi, dpi, 2 * dpi}) {
         HFONT font = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
         SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
@@ -385,6 +423,14 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             char digits[16];
             GetWindowTextA(g_adjustBar.edit[i], digits, sizeof digits);
             EXPECT_STREQ(i < kAdjustPenSize ? "-256" : "16", digits) << "range";
+            RECT arrows;
+            GetClientRect(g_adjustBar.upDown[i], &arrows);
+            const LPARAM upper = MAKELPARAM(arrows.right / 2, arrows.bottom / 4);
+            SendMessageA(g_adjustBar.upDown[i], WM_LBUTTONDOWN, MK_LBUTTON, upper);
+            SendMessageA(g_adjustBar.upDown[i], WM_LBUTTONUP, 0, upper);
+            const int32_t setting[] = {g_adjust.red, g_adjust.green, g_adjust.blue,
+                                       g_adjust.penSize};
+            EXPECT_EQ(i < kAdjustPenSize ? -255 : 16, setting[i]) << "the upper arrow of " << i;
             const LRESULT boxFont = SendMessageA(g_adjustBar.edit[i], WM_GETFONT, 0, 0);
             EXPECT_EQ(SendMessageA(g_adjustBar.label[i], WM_GETFONT, 0, 0), boxFont) << i;
             const SIZE text = TextIn(g_adjustBar.edit[i], digits);
@@ -407,19 +453,27 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
 
 // Copy and paste belong to a box that has the keyboard focus, the other keys to the menu.
 TEST_F(ShellTest, BoxesKeepTheirCopyAndPaste) {
-    const HWND box = g_adjustBar.edit[kAdjustBlue];
-    SendMessageA(g_adjustBar.upDown[kAdjustBlue], UDM_SETPOS32, 0, -42);
-    SendMessageA(box, EM_SETSEL, 0, -1);
-    Run(IDM_COPY_BITMAP);
-    g_modified = true;
+    DestroyWindow(g_mainWindow);
+    PumpMessages();
+    // Once the program's own window stands, the keys go through its loop with Ctrl held.
+    const auto press = [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        const HWND box = g_adjustBar.edit[kAdjustBlue];
+        SendMessageA(g_adjustBar.upDown[kAdjustBlue], UDM_SETPOS32, 0, -42);
+        SendMessageA(box, EM_SETSEL, 0, -1);
+        SendMessageA(g_mainWindow, WM_COMMAND, IDM_COPY_BITMAP, 0);
+        g_modified = true;
+        BYTE keys[256] = {};
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        for (const char key : {'V', 'S', 'C'})
+            PostMessageA(box, WM_KEYDOWN, key, 1);
+        PostQuitMessage(0);
+    };
+    SetTimer(nullptr, 0, 10, press);
+    EXPECT_EQ(0,
+              RunVelmora(GetModuleHandleA(nullptr), ("velmora.exe " + Path("tall.bmp")).c_str()));
     BYTE keys[256] = {};
-    keys[VK_CONTROL] = 0x80;  // held while the keys go through the program's own loop
-    SetKeyboardState(keys);
-    for (const char key : {'V', 'S', 'C'})
-        PostMessageA(box, WM_KEYDOWN, key, 1);
-    PostQuitMessage(0);
-    RunMessageLoop();
-    keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
     EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow)) << "Ctrl+V pasted";
     EXPECT_FALSE(g_modified) << "Ctrl+S did not save";
@@ -427,6 +481,39 @@ TEST_F(ShellTest, BoxesKeepTheirCopyAndPaste) {
     const HANDLE text = GetClipboardData(CF_TEXT);
     EXPECT_STREQ("-42", text ? static_cast<const char*>(GlobalLock(text)) : "") << "Ctrl+C";
     CloseClipboard();
+}
+
+// Overwrite save is offered in the File popup once painted, paste in the Edit popup with a
+// bitmap on the clipboard; the popups hold their items in order, separators included.
+TEST_F(ShellTest, MenusOfferWhatTheStateAllows) {
+    const HMENU bar = GetMenu(g_mainWindow);
+    for (const bool painted : {false, true})
+        for (const bool bitmap : {false, true}) {
+            OpenClipboard(nullptr);
+            EmptyClipboard();
+            CloseClipboard();
+            if (bitmap)
+                Run(IDM_COPY_BITMAP);
+            g_modified = painted;
+            for (int popup = 0; popup < 2; ++popup)
+                SendMessageA(g_mainWindow, WM_INITMENUPOPUP, WPARAM(GetSubMenu(bar, popup)), popup);
+            const UINT save = GetMenuState(GetSubMenu(bar, 0), IDM_OVERWRITE_SAVE, MF_BYCOMMAND);
+            const UINT paste = GetMenuState(GetSubMenu(bar, 1), IDM_PASTE_BITMAP, MF_BYCOMMAND);
+            EXPECT_EQ(!painted, (save & MF_GRAYED) != 0) << "overwrite save, painted " << painted;
+            EXPECT_EQ(!bitmap, (paste & MF_GRAYED) != 0) << "paste, bitmap " << bitmap;
+        }
+    const std::vector<std::vector<UINT>> items = {
+        {IDM_OPEN, IDM_SAVE_AS, IDM_OVERWRITE_SAVE, 0, IDM_EXIT},
+        {IDM_COPY_BITMAP, IDM_PASTE_BITMAP, IDM_WHOLE_IMAGE},
+        {IDM_IMAGE_SIZE},
+        {IDM_VERSION_INFO, IDM_AUTHOR_SITE}};
+    ASSERT_EQ(int(items.size()), GetMenuItemCount(bar));
+    for (size_t popup = 0; popup < items.size(); ++popup) {
+        std::vector<UINT> got(GetMenuItemCount(GetSubMenu(bar, int(popup))));
+        for (size_t i = 0; i < got.size(); ++i)
+            got[i] = GetMenuItemID(GetSubMenu(bar, int(popup)), int(i));  // 0 for a separator
+        EXPECT_EQ(items[popup], got) << "popup " << popup;
+    }
 }
 
 // The picture named on the command line opens, scrollable over its whole height.
@@ -438,10 +525,6 @@ TEST_F(ShellTest, StartsOnTheNamedPicture) {
     GetMenuStringA(GetSubMenu(GetMenu(g_mainWindow), 0), 0, label, sizeof label, MF_BYPOSITION);
     EXPECT_STREQ("\212J\202\255\201i&O\201j", label) << "File > Open in code page 932";
     EXPECT_NE(nullptr, HCURSOR(GetClassLongPtrA(g_canvas, GCLP_HCURSOR)));
-    g_adjust = {0, 0, 9, 1};
-    const uint8_t blue = g_image.GetBlue(2, 2999);
-    Run(IDM_WHOLE_IMAGE);
-    EXPECT_EQ(blue + 9, g_image.GetBlue(2, 2999)) << "the whole-image command";
     // A refused window ends with 1 the loop nothing else could end.
     const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
         return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, w, l);
