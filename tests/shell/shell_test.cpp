@@ -244,6 +244,15 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
             RECT view;
             GetClientRect(g_canvas, &view);
             EXPECT_EQ(g_image.GetHeight() > view.bottom ? g_image.GetHeight() : 0, VerticalRange());
+            // Overwrite save is offered in the File popup once painted, paste in the Edit popup
+            // with a bitmap on the clipboard.
+            const HMENU bar = GetMenu(g_mainWindow);
+            for (int popup = 0; popup < 2; ++popup)
+                SendMessageA(g_mainWindow, WM_INITMENUPOPUP, WPARAM(GetSubMenu(bar, popup)), popup);
+            const UINT save = GetMenuState(GetSubMenu(bar, 0), IDM_OVERWRITE_SAVE, MF_BYCOMMAND);
+            EXPECT_EQ(!g_modified, (save & MF_GRAYED) != 0) << "overwrite save's greying";
+            const UINT paste = GetMenuState(GetSubMenu(bar, 1), IDM_PASTE_BITMAP, MF_BYCOMMAND);
+            EXPECT_EQ(!step.bitmapOnClipboard, (paste & MF_GRAYED) != 0) << "paste's greying";
         }
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
 }
@@ -261,26 +270,24 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         int32_t& offset = bar == SB_HORZ ? g_scrollX : g_scrollY;
         const int shown = bar == SB_HORZ ? view.right : view.bottom;
         const int last = (bar == SB_HORZ ? 2000 : 70000) - shown;
-        const struct {
-            int code, step;
-        } steps[] = {{SB_LINEUP, -1},      {SB_LINEDOWN, 1},   {SB_PAGEUP, -shown},
-                     {SB_PAGEDOWN, shown}, {SB_THUMBTRACK, 7}, {SB_THUMBPOSITION, 0},
-                     {SB_ENDSCROLL, 0}};  // a thumb goes 7 on
-        for (const auto& step : steps)
+        const int steps[][2] = {{SB_LINEUP, -1},      {SB_LINEDOWN, 1},   {SB_PAGEUP, -shown},
+                                {SB_PAGEDOWN, shown}, {SB_THUMBTRACK, 7}, {SB_THUMBPOSITION, 0},
+                                {SB_ENDSCROLL, 0}};  // code and step; a thumb goes 7 on
+        for (const auto [code, step] : steps)
             for (const int from : {0, 1, last - 1, last}) {
                 SetScrollPos(g_canvas, bar, from, FALSE);
                 offset = from;
                 ValidateRect(g_canvas, nullptr);
                 g_paints = 0;
-                const WPARAM message = MAKEWPARAM(step.code, WORD(from + 7));
+                const WPARAM message = MAKEWPARAM(code, WORD(from + 7));
                 SendMessageA(g_canvas, bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, message, 0);
-                const bool wide = bar == SB_VERT && step.code == SB_THUMBTRACK;
-                const int want = wide ? from : std::clamp(from + step.step, 0, last);
+                const bool wide = bar == SB_VERT && code == SB_THUMBTRACK;
+                const int want = wide ? from : std::clamp(from + step, 0, last);
                 SCOPED_TRACE(testing::Message()
-                             << "bar " << bar << " code " << step.code << " from " << from);
+                             << "bar " << bar << " code " << code << " from " << from);
                 EXPECT_EQ(want, offset);
                 EXPECT_EQ(want, GetScrollPos(g_canvas, bar));
-                EXPECT_EQ(step.step != 0 && !wide ? 1 : 0, g_paints) << "repaints";
+                EXPECT_EQ(step != 0 && !wide ? 1 : 0, g_paints) << "repaints";
             }
     }
     // A scroll shows the picture at its new offset at once, before any other message.
@@ -312,6 +319,14 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             EXPECT_TRUE(want == Capture(g_image)) << name;
         }
     EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after a drag across the view's edges";
+    // A part repainted alone shows the picture there.
+    HDC dc = GetDC(g_canvas);
+    PatBlt(dc, 37, 11, 264, 18, BLACKNESS);
+    ReleaseDC(g_canvas, dc);
+    const RECT part = {37, 11, 301, 29};
+    InvalidateRect(g_canvas, &part, FALSE);
+    UpdateWindow(g_canvas);
+    EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "a part repainted alone";
     g_adjust = {0, 0, 9, 1};
     const uint8_t blue = g_image.GetBlue(100, 101);
     Run(IDM_WHOLE_IMAGE);
@@ -339,18 +354,6 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
     EXPECT_EQ("(400,104)-R:0,G:0,B:9", Text(g_statusBar));
     EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
-    // A part repainted alone shows the picture there and leaves the rest as it was.
-    HDC dc = GetDC(g_canvas);
-    PatBlt(dc, 0, 0, view.right, view.bottom, BLACKNESS);
-    ReleaseDC(g_canvas, dc);
-    const RECT part = {37, 11, 301, 29};
-    InvalidateRect(g_canvas, &part, FALSE);
-    UpdateWindow(g_canvas);
-    std::vector<COLORREF> inPart = PictureInView();
-    for (size_t i = 0; i < inPart.size(); ++i)
-        if (!PtInRect(&part, POINT{LONG(i % view.right), LONG(i / view.right)}))
-            inPart[i] = 0;
-    EXPECT_TRUE(inPart == Shown(g_canvas)) << "a part repainted alone";
 }
 
 // The window, both bars and their text scale from 96 dots per inch; the picture and readout do not.
@@ -483,39 +486,6 @@ TEST_F(ShellTest, BoxesKeepTheirCopyAndPaste) {
     CloseClipboard();
 }
 
-// Overwrite save is offered in the File popup once painted, paste in the Edit popup with a
-// bitmap on the clipboard; the popups hold their items in order, separators included.
-TEST_F(ShellTest, MenusOfferWhatTheStateAllows) {
-    const HMENU bar = GetMenu(g_mainWindow);
-    for (const bool painted : {false, true})
-        for (const bool bitmap : {false, true}) {
-            OpenClipboard(nullptr);
-            EmptyClipboard();
-            CloseClipboard();
-            if (bitmap)
-                Run(IDM_COPY_BITMAP);
-            g_modified = painted;
-            for (int popup = 0; popup < 2; ++popup)
-                SendMessageA(g_mainWindow, WM_INITMENUPOPUP, WPARAM(GetSubMenu(bar, popup)), popup);
-            const UINT save = GetMenuState(GetSubMenu(bar, 0), IDM_OVERWRITE_SAVE, MF_BYCOMMAND);
-            const UINT paste = GetMenuState(GetSubMenu(bar, 1), IDM_PASTE_BITMAP, MF_BYCOMMAND);
-            EXPECT_EQ(!painted, (save & MF_GRAYED) != 0) << "overwrite save, painted " << painted;
-            EXPECT_EQ(!bitmap, (paste & MF_GRAYED) != 0) << "paste, bitmap " << bitmap;
-        }
-    const std::vector<std::vector<UINT>> items = {
-        {IDM_OPEN, IDM_SAVE_AS, IDM_OVERWRITE_SAVE, 0, IDM_EXIT},
-        {IDM_COPY_BITMAP, IDM_PASTE_BITMAP, IDM_WHOLE_IMAGE},
-        {IDM_IMAGE_SIZE},
-        {IDM_VERSION_INFO, IDM_AUTHOR_SITE}};
-    ASSERT_EQ(int(items.size()), GetMenuItemCount(bar));
-    for (size_t popup = 0; popup < items.size(); ++popup) {
-        std::vector<UINT> got(GetMenuItemCount(GetSubMenu(bar, int(popup))));
-        for (size_t i = 0; i < got.size(); ++i)
-            got[i] = GetMenuItemID(GetSubMenu(bar, int(popup)), int(i));  // 0 for a separator
-        EXPECT_EQ(items[popup], got) << "popup " << popup;
-    }
-}
-
 // The picture named on the command line opens, scrollable over its whole height.
 TEST_F(ShellTest, StartsOnTheNamedPicture) {
     EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow));
@@ -524,6 +494,18 @@ TEST_F(ShellTest, StartsOnTheNamedPicture) {
     char label[32] = "";
     GetMenuStringA(GetSubMenu(GetMenu(g_mainWindow), 0), 0, label, sizeof label, MF_BYPOSITION);
     EXPECT_STREQ("\212J\202\255\201i&O\201j", label) << "File > Open in code page 932";
+    const std::vector<std::vector<UINT>> items = {
+        {IDM_OPEN, IDM_SAVE_AS, IDM_OVERWRITE_SAVE, 0, IDM_EXIT},  // 0: a separator
+        {IDM_COPY_BITMAP, IDM_PASTE_BITMAP, IDM_WHOLE_IMAGE},
+        {IDM_IMAGE_SIZE},
+        {IDM_VERSION_INFO, IDM_AUTHOR_SITE}};
+    for (size_t popup = 0; popup < items.size(); ++popup) {
+        const HMENU menu = GetSubMenu(GetMenu(g_mainWindow), int(popup));
+        std::vector<UINT> got;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            got.push_back(GetMenuItemID(menu, i));
+        EXPECT_EQ(items[popup], got) << "popup " << popup;
+    }
     EXPECT_NE(nullptr, HCURSOR(GetClassLongPtrA(g_canvas, GCLP_HCURSOR)));
     // A refused window ends with 1 the loop nothing else could end.
     const auto refuse = [](int code, WPARAM w, LPARAM l) -> LRESULT {
