@@ -25,7 +25,7 @@ struct AdjustColumn {
     bool editTabStop;
     int upper;
     int lower;
-    int start;
+    int32_t AdjustSettings::*setting;  // what the column sets
 };
 
 // Each up-down starts where the settings start, so the boxes show what painting will use.
@@ -34,10 +34,10 @@ constexpr AdjustSettings kStart{};
 // Only the red and pen-size boxes are tab stops; no dialog processing runs, so Tab moves
 // nowhere anyway.
 constexpr AdjustColumn kColumns[kAdjustCount] = {
-    {"R", 4, 22, 28, true, kMaxOffset, kMinOffset, kStart.red},
-    {"G", 108, 22, 132, false, kMaxOffset, kMinOffset, kStart.green},
-    {"B", 212, 22, 234, false, kMaxOffset, kMinOffset, kStart.blue},
-    {"ペンサイズ", 320, 122, 442, true, kMaxPenSize, kMinPenSize, kStart.penSize},
+    {"R", 4, 22, 28, true, kMaxOffset, kMinOffset, &AdjustSettings::red},
+    {"G", 108, 22, 132, false, kMaxOffset, kMinOffset, &AdjustSettings::green},
+    {"B", 212, 22, 234, false, kMaxOffset, kMinOffset, &AdjustSettings::blue},
+    {"ペンサイズ", 320, 122, 442, true, kMaxPenSize, kMinPenSize, &AdjustSettings::penSize},
 };
 constexpr int kLabelY = 5;
 constexpr int kLabelHeight = 20;
@@ -68,19 +68,6 @@ void Place(HWND control, int x, int y, int width, int height) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int32_t* SettingFor(int index) {
-    switch (index) {
-        case kAdjustRed:
-            return &g_adjust.red;
-        case kAdjustGreen:
-            return &g_adjust.green;
-        case kAdjustBlue:
-            return &g_adjust.blue;
-        default:
-            return &g_adjust.penSize;
-    }
-}
-
 }  // namespace
 
 void CreateAdjustBar(HWND mainFrame) {
@@ -99,7 +86,8 @@ void CreateAdjustBar(HWND mainFrame) {
         // and atoi would read back as 0.
         g_adjustBar.upDown[i] = CreateUpDownControl(
             WS_CHILD | WS_VISIBLE | WS_BORDER | UDS_SETBUDDYINT | UDS_NOTHOUSANDS, 0, 0, 0, 0,
-            mainFrame, kUpDownId, g_instance, g_adjustBar.edit[i], c.upper, c.lower, c.start);
+            mainFrame, kUpDownId, g_instance, g_adjustBar.edit[i], c.upper, c.lower,
+            kStart.*c.setting);
     }
     LayOutAdjustBar();
 }
@@ -136,7 +124,7 @@ void OnAdjustScroll(HWND sender) {
             // equal to what the user sees whatever the scroll code was.
             char text[16] = "";
             GetWindowTextA(g_adjustBar.edit[i], text, sizeof(text));
-            *SettingFor(i) = std::atoi(text);
+            g_adjust.*kColumns[i].setting = std::atoi(text);
             return;
         }
     }

@@ -179,6 +179,7 @@ HMENU BuildPopup(const MenuItem* items, size_t count) {
     return popup;
 }
 
+// The menu bar with its four popups, built in code.
 HMENU BuildMenuBar() {
     static const MenuItem kFile[] = {
         {IDM_OPEN, "開く（&O）"},
@@ -213,8 +214,8 @@ HMENU BuildMenuBar() {
 
 int RunMessageLoop() {
     // The keys do what their menu items do. The system sends WM_INITMENUPOPUP for an item's
-    // popup before it sends the command, and sends none for an item that is greyed, so a key
-    // is offered exactly when its menu item is.
+    // popup before it sends the command, and sends no command for an item that is then greyed,
+    // so a key is offered exactly when its menu item is.
     ACCEL shortcuts[] = {
         {FVIRTKEY | FCONTROL, 'O', IDM_OPEN},
         {FVIRTKEY | FCONTROL, 'S', IDM_OVERWRITE_SAVE},
