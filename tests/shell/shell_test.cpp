@@ -213,6 +213,7 @@ TEST_F(ShellTest, CommandsKeepTheFileNameAndTheModifiedFlag) {
                 WriteFileBytes(Path(name), MakeBmp(1, 1));
             DeleteFileA(Path("fresh.bmp").c_str());
             SetCurrentFileName(Path(step.startFile).c_str());
+            g_dialogFile[0] = '\0';
             g_modified = painted;
             std::string shown;
             if (!step.dropped.empty()) {
@@ -297,6 +298,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     EXPECT_EQ(g_canvas, GetCapture());
     EXPECT_TRUE(g_modified) << "a press";
     g_adjust = {120, 0, 0, 16};
+    g_modified = false;  // as after a save while the button is held
     // Over the status bar and the scroll bar, left of the canvas, above it, and inside.
     for (const int x : {-3, 0, int(view.right) - 1, int(view.right) + 5})
         for (const int y : {-3, 0, page - 1, page + 5}) {
@@ -311,6 +313,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
         }
     EXPECT_TRUE(Pixels(g_canvas, kPicture) == Pixels(g_canvas))
         << "after a drag across the view's edges";
+    EXPECT_TRUE(g_modified) << "a drag";
     g_adjust = {0, 0, 9, 1};
     const uint8_t blue = g_image.GetBlue(100, 101);
     Run(IDM_WHOLE_IMAGE);
