@@ -1,5 +1,5 @@
 // For the painting bench, which drives the real windows: MainFrame started as the entry starts it
-// (without the message loop), message pumping, and the texts the windows show.
+// (without the message loop), and message pumping.
 #pragma once
 
 #include <windows.h>
@@ -27,38 +27,12 @@ inline void PumpMessages() {
     }
 }
 
-inline std::string WindowText(HWND window) {
-    std::vector<char> text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1);
-    GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-    return text.data();
-}
-
-inline std::string StatusBarText() {
-    char text[256] = "";
-    SendMessageA(g_statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-// The left button through the system's input queue, where the canvas reads it from; waits
-// until the system reports the new state.
-inline void LeftButton(bool down) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-    SendInput(1, &input, sizeof input);
-    for (int i = 0; i < 300 && (GetAsyncKeyState(VK_LBUTTON) < 0) != down; ++i) {
-        Sleep(10);
-        PumpMessages();
-    }
-}
-
 // MainFrame fresh for every test, from the program-wide values a first start finds.
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        // The button is pressed, when it is, off the windows: no stray move reaches the canvas.
+        // Off the windows: no stray move reaches the canvas.
         SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-        LeftButton(false);
         ASSERT_TRUE(g_image.Create(128, 128));
         g_scrollX = g_scrollY = 0;
         g_modified = false;
