@@ -89,7 +89,8 @@ bool MayReplace(HWND mainFrame, const char* path) {
 }
 
 // Leaves in g_dialogFile the name the save dialog chose, with the extension its filter adds;
-// false when the user backs out, here or when asked about replacing.
+// false when the user backs out, in the dialog or when asked about replacing, or when the name
+// leaves no room for the extension.
 bool ChooseSavePath(HWND mainFrame) {
     g_fileDialog.lpstrTitle = "保存";
     g_fileDialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
