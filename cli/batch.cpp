@@ -56,6 +56,7 @@ bool PlanBatch(const char* const* words, int count, BatchPlan* plan, Complaint* 
     std::string dir;
     bool toDir = false, inPlace = false, optionsEnd = false;
     std::vector<std::string> inputs;
+    // Options and files, in any order, follow R, G and B.
     for (int i = 3; i < count; ++i) {
         const std::string arg = words[i];
         if (optionsEnd || arg.empty() || arg[0] != '-' || IsStdio(words[i])) {

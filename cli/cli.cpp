@@ -170,14 +170,15 @@ int Add(const char* const* words, int, std::FILE*, std::FILE* err) {
     return kExitFileError;
 }
 
-// Words from the seventh on are the points.
-constexpr int kFirstPoint = 6;
+// stamp's words are IN OUT R G B PEN, then the points.
+constexpr int kPenWord = 5;
+constexpr int kFirstPoint = kPenWord + 1;
 
 int Stamp(const char* const* words, int count, std::FILE*, std::FILE* err) {
     AdjustSettings settings{};
     Complaint complaint = CheckOffsets(words + 2, &settings);
     if (complaint.empty()) {
-        complaint = CheckInt("PEN", words[5], kMinPenSize, kMaxPenSize, &settings.penSize);
+        complaint = CheckInt("PEN", words[kPenWord], kMinPenSize, kMaxPenSize, &settings.penSize);
     }
     // Every point is checked before anything is loaded, so bad arguments write nothing.
     std::vector<Point> points;
