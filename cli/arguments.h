@@ -11,8 +11,8 @@
 #include "image/bmp_file.h"
 #include "image/pixel_addition.h"
 
-// Runs a command on the words after its name, count of them, as its row allows; returns the
-// exit code.
+// Runs a command on the count words after its name, a count its row allows; returns the exit
+// code.
 using CommandHandler = int (*)(const char* const* words, int count, std::FILE* out, std::FILE* err);
 
 // One command: the words it takes after its name, as --help shows them and as a complaint
