@@ -11,7 +11,7 @@
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
-#include "image/store_reason.h"
+#include "image/answer.h"
 #include "packaging/version.h"
 
 #ifdef _WIN32
@@ -74,7 +74,7 @@ bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, System
     BmpInput in;
     in.reader = &reader;
     return LoadBmpFrom(image, in, error, reason) ||
-           (stdinReader.tooLong && StoreReason(error, BmpError::kTooLarge));
+           (stdinReader.tooLong && Answer(error, BmpError::kTooLarge));
 }
 
 bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
@@ -91,7 +91,7 @@ bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
     const bool ok =
         std::fwrite(file.block, 1, length, stdout) == length && std::fflush(stdout) == 0;
     ReleaseBmpBuffer(file);
-    return ok || StoreReason(error, BmpError::kCannotWrite);
+    return ok || Answer(error, BmpError::kCannotWrite);
 }
 
 struct Point {
@@ -176,9 +176,9 @@ int AddStreamed(const char* in, const char* out, const AdjustSettings& settings,
     }
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (StreamBmp(input, output, PixelSpanEdit{AddToPackedSpan, &settings}, &why, &reason) &&
+    if (StreamBmp(input, output, settings, &why, &reason) &&
         (output.writer == nullptr || std::fflush(stdout) == 0 ||
-         StoreReason(&why, BmpError::kCannotWrite))) {
+         Answer(&why, BmpError::kCannotWrite))) {
         return kExitOk;
     }
     const bool saving = why == BmpError::kCannotWrite;

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "image/platform.h"
-#include "image/store_reason.h"
+#include "image/answer.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ SystemReason ReasonOf(int code, bool creating) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating = false) {
-    return StoreReason(failure, FileFailure{error, ReasonOf(code, creating)});
+    return Answer(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
 // Linux moves at most this much in one read or write call; asking for more only splits it.
@@ -153,8 +153,8 @@ bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) 
             break;
         }
         if (!MayFollow(at, st.st_uid)) {
-            return StoreReason(failure,
-                               FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
+            return Answer(failure,
+                          FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
         }
         char to[PATH_MAX];
         const ssize_t n = readlink(at.c_str(), to, sizeof to);

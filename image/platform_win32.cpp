@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/platform.h"
-#include "image/store_reason.h"
+#include "image/answer.h"
 
 void* PlatformAllocZeroed(size_t size) {
     return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
@@ -44,7 +44,7 @@ SystemReason ReasonOf(DWORD code) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
-    return StoreReason(failure, FileFailure{error, ReasonOf(code)});
+    return Answer(failure, FileFailure{error, ReasonOf(code)});
 }
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/test_files.h"
+#include "image/clipboard_dib.h"
+#include "tests/support/bmp_builders.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -24,12 +25,12 @@ TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
         const Bytes dib = MakeDib(width, 2, 32);  // fourth bytes set, to be dropped
         ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
         const Bytes want = MakeDib(width, 2, 24, 40, 0, 0);
-        EXPECT_TRUE(DibOf(s.image) == want);
+        EXPECT_EQ(DibOf(s.image), want);
         bool published = false;
         CopyToClipboard(s.image, &published);
         EXPECT_TRUE(published);
         ASSERT_TRUE(PasteFromClipboard(pasted.image));
-        EXPECT_TRUE(DibOf(pasted.image) == want);
+        EXPECT_EQ(DibOf(pasted.image), want);
     }
 }
 
@@ -48,7 +49,7 @@ TEST(ClipboardTest, PastesTheBlockTheSystemMakesFromAScreenBitmap) {
     CloseClipboard();
     ScopedImage s;
     ASSERT_TRUE(PasteFromClipboard(s.image));
-    EXPECT_TRUE(DibOf(s.image) == dib);
+    EXPECT_EQ(DibOf(s.image), dib);
 }
 #else
 // The stand-in makes the clipboard's rare failures happen.

@@ -11,7 +11,7 @@
 #include "shell/display_scale.h"
 #include "shell/main_frame.h"
 #include "shell/shell_state.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 namespace {
 
