@@ -36,10 +36,10 @@ struct PipeEnds {
     const BmpOutput out{nullptr, &writer};
 };
 
-// Adds what to the found differences when it differs; a way's failure names all it found.
-inline void Note(std::string& found, bool differs, const std::string& what) {
-    if (differs)
-        found += what + "; ";
+// A way's answers in words, so that a mismatch shows them beside the model's.
+inline std::string Said(bool taken, BmpError error, SystemReason reason, const std::string& rest) {
+    return (taken ? "taken, " : "refused, ") + std::string(DescribeBmpError(error)) + ", reason " +
+           std::to_string(int(reason)) + ", " + rest;
 }
 
 // The image way's bytes, or its verdict with the old OUT kept; in small blocks. Pipes: read to
@@ -74,21 +74,18 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
         const Bytes got = piped ? ends.written : ReadFileBytes(out);
         const bool cutLate =
             verdict == BmpError::kTruncated && input.size() > blocks.blockBytes / 2;
-        std::string found;
-        Note(found, done != accept, done ? "taken" : "refused");
-        Note(found, error != verdict, std::string("error: ") + DescribeBmpError(error));
-        Note(found, reason != SystemReason::kNone, "reason " + std::to_string(int(reason)));
-        if (piped && !accept)
-            Note(found, got.size() > (cutLate ? input.size() + 54 : 0),
-                 "wrote " + std::to_string(got.size()));
-        else
-            Note(found, got != wanted, "out of " + std::to_string(got.size()) + " bytes");
-        Note(found, piped && ends.at != input.size(), "read " + std::to_string(ends.at));
-        Note(found, !piped && std::distance(fs::directory_iterator(folder), {}) != files,
-             "a file left over");
-        if (!found.empty())
-            return (piped ? "streamed pipes, " : "streamed, ") + std::to_string(input.size()) +
-                   " bytes: " + found;
+        const size_t limit = cutLate ? input.size() + 54 : 0;  // a short pipe's first block
+        const bool asWanted = got == wanted || (piped && !accept && got.size() <= limit);
+        const auto left = piped ? files : std::distance(fs::directory_iterator(folder), {});
+        const std::string rest = ", read " + std::to_string(piped ? ends.at : input.size()) +
+                                 ", files " + std::to_string(left);
+        const std::string said =
+            Said(done, error, reason, (asWanted ? "out as wanted" : "out differs") + rest);
+        const std::string model = Said(accept, verdict, SystemReason::kNone,
+                                       "out as wanted, read " + std::to_string(input.size()) +
+                                           ", files " + std::to_string(files));
+        if (said != model)
+            return (piped ? "streamed pipes: " : "streamed: ") + said + "; want " + model;
     }
     return "";
 }
@@ -127,15 +124,15 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
                                      : LoadBmp(s.image, path.c_str(), &error, &reason);
         const Picture got = Capture(s.image);
         const Picture want = read ? (way ? bmp : dib) : before;
-        const bool same = got == want;  // first, so that the pictures show where they differ
-        std::string found;
-        Note(found, read != accept, read ? "taken" : "refused");
-        Note(found, error != expected, std::string("error: ") + DescribeBmpError(error));
-        Note(found, reason != SystemReason::kNone, "reason " + std::to_string(int(reason)));
-        Note(found, way == 2 && ends.at != input.size(), "read " + std::to_string(ends.at));
-        Note(found, !same, "picture " + Describe(got) + ", want " + Describe(want));
-        if (!found.empty())
-            return ways[way] + ", " + std::to_string(input.size()) + " bytes: " + found;
+        const bool same = got == want;  // first, so that Describe names the first difference
+        const size_t taken = way == 2 ? ends.at : input.size();  // a pipe is read to its end
+        const std::string said =
+            Said(read, error, reason, Describe(got) + ", read " + std::to_string(taken));
+        const std::string model = Said(accept, expected, SystemReason::kNone,
+                                       Describe(want) + ", read " + std::to_string(input.size()));
+        if (!same || said != model)
+            return ways[way] + ", " + std::to_string(input.size()) + " bytes: " + said + "; want " +
+                   model;
     }
     return path.empty() ? "" : StreamedMismatch(input, path, s.image, verdict);
 }

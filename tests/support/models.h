@@ -34,21 +34,19 @@ inline bool operator==(const Picture& got, const Picture& want) {
     return at == got.block.end() && other == want.block.end();  // the header holds the size
 }
 
-// The size, and after a failed comparison the first differing header byte or pixel, so that
-// EXPECT_EQ names it with got and want.
+// The size, and after a failed comparison the first differing header byte or pixel byte (0
+// blue, 1 green, 2 red, 3 the fourth), so that EXPECT_EQ names it with got and want.
 inline std::string Describe(const Picture& p) {
-    std::string text = std::to_string(p.width) + "x" + std::to_string(p.height);
+    const std::string size = std::to_string(p.width) + "x" + std::to_string(p.height);
     const size_t at = p.firstDifference;
     if (at >= p.block.size())
-        return text;
-    if (at < 40)
-        return text + ", header byte " + std::to_string(at) + " = " + std::to_string(p.block[at]);
+        return size;
     const size_t pixel = (at - 40) / 4;
-    const uint8_t* bgra = &p.block[40 + pixel * 4];
-    return text + ", pixel (" + std::to_string(pixel % size_t(p.width)) + "," +
-           std::to_string(pixel / size_t(p.width)) + ") blue " + std::to_string(bgra[0]) +
-           " green " + std::to_string(bgra[1]) + " red " + std::to_string(bgra[2]) + " fourth " +
-           std::to_string(bgra[3]);
+    const std::string where = at < 40 ? ", header byte " + std::to_string(at)
+                                      : ", pixel (" + std::to_string(pixel % size_t(p.width)) +
+                                            "," + std::to_string(pixel / size_t(p.width)) +
+                                            ") byte " + std::to_string((at - 40) % 4);
+    return size + where + " = " + std::to_string(p.block[at]);
 }
 inline void PrintTo(const Picture& p, std::ostream* out) {
     *out << Describe(p);
