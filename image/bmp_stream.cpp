@@ -247,7 +247,7 @@ bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const AdjustSett
 }
 
 // Judges the input, begins the output and streams the rows into it; the output is left for the
-// caller to commit or abandon (sink->staged.handle tells whether a file was begun).
+// caller to commit or abandon (sink.staged.handle tells whether a file was begun).
 bool StageStreamed(const BmpInput& in, const BmpOutput& out, const AdjustSettings& settings,
                    BmpBuffer& buffer, ByteSource& source, ByteSink& sink, BmpError* error,
                    SystemReason* reason) {
