@@ -53,14 +53,14 @@ struct ByteWriter {
     bool (*write)(void* context, const uint8_t* data, size_t length);
     void* context;
 };
+struct ReadBlocks;  // how a test has the rows read (bmp_file_internal.h)
 // Where a file comes from: the file at path, or, without a path, the reader. A reader is read to
 // its end whatever the verdict, so that a writer on its other side is never cut off, and a
 // failure anywhere in it refuses the file with kCannotOpen, as a file that cannot be read.
-struct ReadBlocks;  // the tests' block size (bmp_file_internal.h); null: the codec's own MiB
 struct BmpInput {
     const char* path = nullptr;
     const ByteReader* reader = nullptr;
-    const ReadBlocks* blocks = nullptr;
+    const ReadBlocks* blocks = nullptr;  // null everywhere but in tests: blocks of about a MiB
 };
 // Where a file goes: a new file at path, put in place only when whole, or, without a path, the
 // writer, which has no way back: a file found short after its first MiB leaves that written.
