@@ -66,7 +66,7 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     for (auto [x, y] : {std::pair{0, 0}, {8, 5}, {4, 3}, {4, 3}})
         ModelStamp(want, {-90, 90, 200, 4}, x, y);
     EXPECT_EQ(ModelBmp(ReadFileBytes(dir.Path("pic.bmp")), &got), BmpError::kNone);
-    EXPECT_TRUE(got == want);
+    EXPECT_EQ(got, want);
 }
 
 // A wrong argument gets a line and the help's name, a failed file a line; nothing moves.

@@ -283,7 +283,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             if (seen)
                 ModelStamp(want, g_adjust, 100 + x, 100 + y);
             EXPECT_EQ(seen, Text(g_statusBar) != "before") << name;
-            EXPECT_TRUE(want == Capture(g_image)) << name;
+            EXPECT_EQ(Capture(g_image), want) << name;
         }
     EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after a drag across the view's edges";
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
@@ -306,7 +306,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     want = Capture(g_image);
     SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
     EXPECT_EQ("(400,104)-R:0,G:0,B:0", Text(g_statusBar));
-    EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
+    EXPECT_EQ(Capture(g_image), want) << "painted after the capture was lost";
 }
 
 // The bar scales from 96 dots per inch, digits fitting; the picture and readout do not.
