@@ -7,11 +7,11 @@
 
 #include "cli/arguments.h"
 #include "cli/batch.h"
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
-#include "image/answer.h"
 #include "packaging/version.h"
 
 #ifdef _WIN32

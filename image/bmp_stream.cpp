@@ -4,11 +4,11 @@
 #include <cstring>
 #include <functional>
 
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/bmp_file_internal.h"
 #include "image/pixel_addition.h"
 #include "image/platform.h"
-#include "image/answer.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/bmp_file_internal.h"
 #include "image/byte_order.h"
 #include "image/platform_clipboard.h"
-#include "image/answer.h"
 
 namespace {
 
