@@ -89,6 +89,7 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     }
     return "";
 }
+
 // What differs from the models, or "": the input as a clipboard block, a BMP in memory, of its
 // exact length, and from a pipe (in 48-byte blocks, read to its end), and given a path, as a
 // file and through the streamed add.
