@@ -10,9 +10,9 @@
 #include <string>
 #include <utility>
 
+#include "image/answer.h"
 #include "image/platform.h"
 #include "image/platform/staging_name.h"
-#include "image/answer.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "image/answer.h"
 #include "image/platform.h"
 #include "image/platform/staging_name.h"
-#include "image/answer.h"
 
 namespace {
 
