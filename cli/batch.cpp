@@ -175,14 +175,13 @@ class Batch {
     // needs about a MiB whatever the pictures' size.
     void Work() {
         BmpBuffer buffer;
-        const PixelSpanEdit edit{AddToPackedSpan, &plan.settings};
         for (size_t i = next++; i < plan.jobs.size() && !g_stop; i = next++) {
             const Job& job = plan.jobs[i];
             BmpError why = BmpError::kNone;
             SystemReason reason = SystemReason::kNone;
             StagedFile staged;
-            if (!StageStreamedBmp(job.in.c_str(), job.out.c_str(), edit, buffer, &staged, &why,
-                                  &reason)) {
+            if (!StageStreamedBmp(job.in.c_str(), job.out.c_str(), plan.settings, buffer, &staged,
+                                  &why, &reason)) {
                 Fail(StreamFailureLine(job.in, job.out, why, reason));
                 continue;
             }

@@ -8,11 +8,11 @@
 #include "cli/arguments.h"
 #include "cli/batch.h"
 #include "cli/console.h"
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
-#include "image/store_reason.h"
 #include "packaging/version.h"
 
 namespace {
@@ -56,7 +56,7 @@ bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, System
     BmpInput in;
     in.reader = &reader;
     return LoadBmpFrom(image, in, error, reason) ||
-           (stdinReader.tooLong && StoreReason(error, BmpError::kTooLarge));
+           (stdinReader.tooLong && Answer(error, BmpError::kTooLarge));
 }
 
 bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
@@ -73,7 +73,7 @@ bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
     const bool ok =
         std::fwrite(file.block, 1, length, stdout) == length && std::fflush(stdout) == 0;
     ReleaseBmpBuffer(file);
-    return ok || StoreReason(error, BmpError::kCannotWrite);
+    return ok || Answer(error, BmpError::kCannotWrite);
 }
 
 struct Point {
@@ -161,9 +161,9 @@ int Add(const char* const* words, int, std::FILE*, std::FILE* err) {
     }
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (StreamBmp(input, output, PixelSpanEdit{AddToPackedSpan, &settings}, &why, &reason) &&
+    if (StreamBmp(input, output, settings, &why, &reason) &&
         (output.writer == nullptr || std::fflush(stdout) == 0 ||
-         StoreReason(&why, BmpError::kCannotWrite))) {
+         Answer(&why, BmpError::kCannotWrite))) {
         return kExitOk;
     }
     std::fputs(StreamFailureLine(in, out, why, reason).c_str(), err);

@@ -1,8 +1,9 @@
-// The seam between the image core and the operating system for memory and files. Windows builds
-// implement it with the process heap and the Win32 file calls (platform_win32.cpp); every other
-// build uses the C library and POSIX (platform_memory_posix.cpp and platform_posix.cpp). The
-// clipboard has a seam of its own (platform_clipboard.h). Apart from the files behind these two,
-// nothing in image/ includes a system header.
+// The seam between the image core and the operating system for memory and files. Each side lives
+// in image/platform/, one file per service: memory_win32.cpp and files_win32.cpp use the process
+// heap and the Win32 file calls, memory_posix.cpp and files_posix.cpp the C library and POSIX, and
+// files_portable.cpp builds the whole-file save from either side's steps. The clipboard has a seam
+// of its own (platform_clipboard.h). Apart from the files behind these two, nothing in image/
+// includes a system header.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,8 @@
 
 #include "image/system_reason.h"
 
-// Zero-filled block, or null when the system refuses. Large blocks get whatever advice the
-// platform has for streaming access (huge pages natively).
+// Zero-filled block, or null when the system refuses. Large blocks get whatever the platform
+// offers for passes over many megabytes (huge pages natively).
 void* PlatformAllocZeroed(size_t size);
 void PlatformFree(void* block);
 

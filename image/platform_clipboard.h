@@ -1,7 +1,8 @@
 // The clipboard as the image core sees it: one bitmap block in the clipboard's device-independent
 // format, reached through open/close and movable memory that must be locked to be read or written.
-// Windows builds put the real clipboard behind it (platform_clipboard_win32.cpp); other builds get
-// an in-process stand-in with the same contract (platform_clipboard_standin.cpp).
+// Windows builds put the real clipboard behind it (image/platform/clipboard_win32.cpp). Elsewhere
+// the programs never reach it, and the tests link an in-process stand-in with the same contract
+// (tests/support/clipboard_standin.cpp).
 #pragma once
 
 #include <cstddef>

@@ -52,15 +52,12 @@ HFONT g_scaledFont = nullptr;
 // of another scale the same face is made anew at that scale.
 HFONT FontFor(UINT dpi) {
     HFONT system = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-    const UINT systemDpi = SystemDpi();
-    if (dpi == systemDpi) {
+    if (dpi == SystemDpi()) {
         return system;
     }
     LOGFONTA font = {};
     GetObjectA(system, sizeof(font), &font);
-    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(systemDpi));
-    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), static_cast<int>(systemDpi));
-    return CreateFontIndirectA(&font);
+    return CreateFontForDpi(font, dpi);
 }
 
 void Place(HWND control, int x, int y, int width, int height) {
@@ -117,10 +114,15 @@ void LayOutAdjustBar() {
         SendMessageA(g_adjustBar.edit[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     // Only now is the old font in no control's hands.
+    FreeAdjustBarFont();
+    g_scaledFont = font == GetStockObject(SYSTEM_FONT) ? nullptr : font;
+}
+
+void FreeAdjustBarFont() {
     if (g_scaledFont != nullptr) {
         DeleteObject(g_scaledFont);
+        g_scaledFont = nullptr;
     }
-    g_scaledFont = font == GetStockObject(SYSTEM_FONT) ? nullptr : font;
 }
 
 void OnAdjustScroll(HWND sender) {

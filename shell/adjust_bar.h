@@ -11,6 +11,9 @@ void CreateAdjustBar(HWND mainFrame);
 // Places and sizes the bar's controls and sets their font for the window's display scale.
 void LayOutAdjustBar();
 
+// Frees the font made for a scale other than the system's, once no control will draw with it.
+void FreeAdjustBarFont();
+
 // WM_VSCROLL from an up-down: re-reads the matching box into AdjustSettings. A sender that is
 // none of the four changes nothing.
 void OnAdjustScroll(HWND sender);

@@ -7,11 +7,17 @@
 
 constexpr UINT kBaseDpi = 96;
 
-// The window's dots per inch. Windows before the per-window call have one scale for the whole
-// system, which then stands in.
+// The scale of the display the window is on. Each way of asking exists only from some Windows
+// version on, so the newest one present answers; before per-monitor scaling, the system's scale
+// stands in.
 UINT WindowDpi(HWND window);
-// The scale of the primary display, which new windows open on.
+// The scale the monitor under the window reports, or 0 when the system has no such call.
+UINT MonitorDpi(HWND window);
+// The one scale of the whole system, which its fonts and metrics are made for.
 UINT SystemDpi();
 
 // A length written for 96 dots per inch, in pixels at dpi; exact at 96, rounded elsewhere.
 int ScaleToDpi(int length, UINT dpi);
+
+// A font the system describes at its own scale, made anew for dpi.
+HFONT CreateFontForDpi(LOGFONTA font, UINT dpi);

@@ -21,6 +21,13 @@ constexpr char kMainClassName[] = "CWindow";
 // The path the command line names, kept until the window exists to take it as the file name.
 char g_commandLinePath[kPathCapacity] = "";
 
+// The first window size, at 96 dots per inch.
+constexpr int kFrameWidth = 600;
+constexpr int kFrameHeight = 450;
+
+// The status bar's font, made for the window's scale; the bar measures its height from it.
+HFONT g_statusFont = nullptr;
+
 // Two filter pairs and the closing zero (the literal adds the last one).
 constexpr char kFileFilter[] = "ビットマップ(*.bmp)\0*.bmp\0すべてのファイル(*.*)\0*.*\0";
 
@@ -66,6 +73,27 @@ void PrepareFileDialog(HWND mainFrame) {
     g_fileDialog.nMaxFileTitle = kDialogPathCapacity - 1;
 }
 
+void FreeStatusBarFont() {
+    if (g_statusFont != nullptr) {
+        DeleteObject(g_statusFont);
+        g_statusFont = nullptr;
+    }
+}
+
+// The status bar's own font is made for the system's scale; it takes the same face at the
+// window's, then measures its height anew at the next layout.
+void SetStatusBarFont() {
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        return;  // the bar keeps the font it has
+    }
+    HFONT font = CreateFontForDpi(metrics.lfStatusFont, g_dpi);
+    SendMessageA(g_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    FreeStatusBarFont();
+    g_statusFont = font;
+}
+
 void OnCreate(HWND window) {
     g_dpi = WindowDpi(window);
     PrepareFileDialog(window);
@@ -74,6 +102,18 @@ void OnCreate(HWND window) {
     RegisterCanvasClass();
     g_canvas = CreateCanvasView(window);
     g_statusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, nullptr, window, 0);
+    SetStatusBarFont();
+    // Only now is the display the window opens on known, and it need not be the primary one. The
+    // window is not shown yet, so it never appears at the size written for 96 dots per inch.
+    SetWindowPos(window, nullptr, 0, 0, ScaleToDpi(kFrameWidth, g_dpi),
+                 ScaleToDpi(kFrameHeight, g_dpi), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The fonts made for the window's scale go with it.
+void OnDestroy() {
+    FreeAdjustBarFont();
+    FreeStatusBarFont();
+    PostQuitMessage(0);
 }
 
 // The status bar keeps to the bottom edge at its own height; the canvas takes what lies
@@ -96,6 +136,7 @@ void OnSize(int32_t clientWidth, int32_t clientHeight) {
 void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
     g_dpi = dpi;
     LayOutAdjustBar();
+    SetStatusBarFont();
     SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     // The suggested size may be the one the window had, which brings no WM_SIZE; the bar's new
@@ -104,6 +145,21 @@ void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
     GetClientRect(window, &client);
     OnSize(client.right, client.bottom);
     PlaceCanvasView(true);
+}
+
+// Copy and paste in a box that has the keyboard focus are the box's own, as in any box; the
+// picture's keys would take its digits' copy away from the user.
+bool BoxKeepsKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.hwnd == nullptr ||
+        (msg.wParam != 'C' && msg.wParam != 'V')) {
+        return false;
+    }
+    for (HWND box : g_adjustBar.edit) {
+        if (msg.hwnd == box) {
+            return true;
+        }
+    }
+    return false;
 }
 
 struct MenuItem {
@@ -170,12 +226,10 @@ HWND StartVelmora(HINSTANCE instance, const char* commandLine) {
     g_shownHeight = g_image.GetHeight();
     g_adjust = {};
     // WM_CREATE and the first WM_SIZE run inside this call, before the handle is stored.
-    // The first size is written for 96 dots per inch; a new window opens on the primary display.
-    const UINT dpi = SystemDpi();
-    g_mainWindow =
-        CreateWindowExA(0, kMainClassName, kProductName, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                        CW_USEDEFAULT, CW_USEDEFAULT, ScaleToDpi(600, dpi), ScaleToDpi(450, dpi),
-                        nullptr, nullptr, instance, nullptr);
+    // WM_CREATE scales the size for the display the window opens on.
+    g_mainWindow = CreateWindowExA(0, kMainClassName, kProductName,
+                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   kFrameWidth, kFrameHeight, nullptr, nullptr, instance, nullptr);
     if (g_mainWindow == nullptr) {
         return nullptr;
     }
@@ -208,7 +262,7 @@ int RunMessageLoop() {
     HACCEL table = CreateAcceleratorTableA(shortcuts, sizeof(shortcuts) / sizeof(shortcuts[0]));
     MSG msg = {};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorA(g_mainWindow, table, &msg)) {
+        if (!BoxKeepsKey(msg) && TranslateAcceleratorA(g_mainWindow, table, &msg)) {
             continue;
         }
         TranslateMessage(&msg);
@@ -224,7 +278,7 @@ LRESULT CALLBACK MainFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             OnCreate(window);
             return 0;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            OnDestroy();
             return 0;
         case WM_SIZE:
             OnSize(LOWORD(lParam), HIWORD(lParam));

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "cli/cli.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -70,9 +70,9 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
     for (auto [x, y] : {std::pair{0, 0}, {8, 5}, {4, 3}, {4, 3}})
         ModelStamp(want, {-90, 90, 200, 4}, x, y);
     EXPECT_EQ(ModelBmp(ReadFileBytes(dir.Path("pic.bmp")), &got), BmpError::kNone);
-    EXPECT_TRUE(got == want);
+    EXPECT_EQ(got, want);
 #ifdef _WIN32
-    EXPECT_TRUE(ReadFileBytes(dir.Path("pasted.bmp")) == ReadFileBytes(dir.Path("pic.bmp")));
+    EXPECT_EQ(ReadFileBytes(dir.Path("pasted.bmp")), ReadFileBytes(dir.Path("pic.bmp")));
 #endif
 }
 

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/test_files.h"
+#include "image/clipboard_dib.h"
+#include "tests/support/bmp_builders.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "image/platform_clipboard.h"
-#include "image/platform_clipboard_standin.h"
+#include "tests/support/clipboard_standin.h"
 #endif
 
 // WriteDibBlock's output over 0xAB bytes, so a byte it skips shows.
@@ -24,12 +24,12 @@ TEST(ClipboardTest, CopyPublishesTheImageAsA24BitBlock) {
         const Bytes dib = MakeDib(width, 2, 32);  // fourth bytes set, to be dropped
         ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
         const Bytes want = MakeDib(width, 2, 24, 40, 0, 0);
-        EXPECT_TRUE(DibOf(s.image) == want);
+        EXPECT_EQ(DibOf(s.image), want);
         bool published = false;
         CopyToClipboard(s.image, &published);
         EXPECT_TRUE(published);
         ASSERT_TRUE(PasteFromClipboard(pasted.image));
-        EXPECT_TRUE(DibOf(pasted.image) == want);
+        EXPECT_EQ(DibOf(pasted.image), want);
     }
 }
 
@@ -48,7 +48,7 @@ TEST(ClipboardTest, PastesTheBlockTheSystemMakesFromAScreenBitmap) {
     CloseClipboard();
     ScopedImage s;
     ASSERT_TRUE(PasteFromClipboard(s.image));
-    EXPECT_TRUE(DibOf(s.image) == dib);
+    EXPECT_EQ(DibOf(s.image), dib);
 }
 #else
 // The stand-in makes the clipboard's rare failures happen.
@@ -56,13 +56,13 @@ TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
     enum class Earlier { kPastes, kOutOfReach, kEmptied };
     const struct {
         const char* name;
-        bool StandInFaults::*fault;
+        bool StandInClipboard::Faults::*fault;
         Earlier earlier;  // what became of the block copied before
     } cases[] = {
-        {"held by another program", &StandInFaults::heldElsewhere, Earlier::kOutOfReach},
-        {"no movable memory", &StandInFaults::allocFails, Earlier::kPastes},
-        {"no lock", &StandInFaults::lockFails, Earlier::kOutOfReach},
-        {"set refused", &StandInFaults::setFails, Earlier::kEmptied},
+        {"held by another program", &StandInClipboard::Faults::heldElsewhere, Earlier::kOutOfReach},
+        {"no movable memory", &StandInClipboard::Faults::allocFails, Earlier::kPastes},
+        {"no lock", &StandInClipboard::Faults::lockFails, Earlier::kOutOfReach},
+        {"set refused", &StandInClipboard::Faults::setFails, Earlier::kEmptied},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -70,17 +70,14 @@ TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
         ScopedImage earlier;
         ScopedImage later;
         CopyToClipboard(earlier.image);
-        StandInFaults faults;
-        faults.*row.fault = true;
-        StandInSetFaults(faults);
+        g_standIn.faults.*row.fault = true;
         bool published = true;
         CopyToClipboard(later.image, &published);
         EXPECT_FALSE(published);
         EXPECT_EQ(PasteFromClipboard(later.image), row.earlier == Earlier::kPastes);
-        EXPECT_EQ(StandInLiveBlocks(), row.earlier == Earlier::kEmptied ? 0u : 1u);
-        EXPECT_EQ(StandInOutstandingLocks(), 0);
-        EXPECT_FALSE(StandInIsOpen());
-        EXPECT_FALSE(PlatformEmptyClipboard());  // nor emptied while closed
+        EXPECT_EQ(g_standIn.liveBlocks, row.earlier == Earlier::kEmptied ? 0u : 1u);
+        EXPECT_EQ(g_standIn.outstandingLocks, 0);
+        EXPECT_FALSE(g_standIn.open);
     }
     StandInReset();
 }

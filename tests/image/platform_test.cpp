@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "image/bmp_file.h"
 #include "image/platform.h"
-#include "tests/support/test_files.h"
+#include "tests/support/bmp_builders.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -70,13 +71,17 @@ static bool SaveStopped(const SaveFault& fault, const ScratchDir& dir, const Pix
     getrlimit(RLIMIT_FSIZE, &old);
     const rlimit capped{fault.sizeLimit, old.rlim_max};
     setrlimit(RLIMIT_FSIZE, &capped);
-    EXPECT_TRUE(!root || setgroups(0, nullptr) == 0);
-    EXPECT_TRUE(!root || setresgid(65534, 65534, 0) == 0);
-    EXPECT_TRUE(!root || setresuid(65534, 65534, 0) == 0);
+    if (root) {
+        EXPECT_EQ(setgroups(0, nullptr), 0);
+        EXPECT_EQ(setresgid(65534, 65534, 0), 0);
+        EXPECT_EQ(setresuid(65534, 65534, 0), 0);
+    }
     BmpError error = BmpError::kNone;
     const bool saved = SaveBmp(image, target.c_str(), &error, reason);
-    EXPECT_TRUE(!root || setresuid(0, 0, 0) == 0);
-    EXPECT_TRUE(!root || setresgid(0, 0, 0) == 0);
+    if (root) {
+        EXPECT_EQ(setresuid(0, 0, 0), 0);
+        EXPECT_EQ(setresgid(0, 0, 0), 0);
+    }
     setrlimit(RLIMIT_FSIZE, &old);
     return !saved && error == BmpError::kCannotWrite;
 }
@@ -93,7 +98,7 @@ TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
         SystemReason reason = SystemReason::kNone;
         EXPECT_TRUE(SaveStopped(fault, dir, s.image, target, &reason));
         EXPECT_EQ(int(reason), int(fault.reason));
-        EXPECT_TRUE(ReadFileBytes(target) == MakeBmp(2, 2));
+        EXPECT_EQ(ReadFileBytes(target), MakeBmp(2, 2));
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1);
     }
 }

@@ -11,7 +11,7 @@
 #include "shell/display_scale.h"
 #include "shell/main_frame.h"
 #include "shell/shell_state.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 namespace {
 
@@ -46,6 +46,16 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
     SetDlgItemTextA(dialog, cmb13, answer.c_str());
     const int button = answer.empty() ? IDCANCEL : answer[0] == '#' ? atoi(&answer[1]) : IDOK;
     PostMessageA(dialog, WM_COMMAND, button, 0);
+}
+
+// The size of text in the window's own font.
+SIZE TextIn(HWND window, const char* text) {
+    HDC dc = GetDC(window);
+    SelectObject(dc, HFONT(SendMessageA(window, WM_GETFONT, 0, 0)));
+    SIZE size;
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    ReleaseDC(window, dc);
+    return size;
 }
 
 int VerticalRange() {
@@ -283,7 +293,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             if (seen)
                 ModelStamp(want, g_adjust, 100 + x, 100 + y);
             EXPECT_EQ(seen, Text(g_statusBar) != "before") << name;
-            EXPECT_TRUE(want == Capture(g_image)) << name;
+            EXPECT_EQ(Capture(g_image), want) << name;
         }
     EXPECT_TRUE(PictureInView() == Shown(g_canvas)) << "after a drag across the view's edges";
     SendMessageA(g_canvas, WM_LBUTTONUP, 0, MAKELPARAM(50, page + 400));
@@ -306,15 +316,16 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     want = Capture(g_image);
     SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
     EXPECT_EQ("(400,104)-R:0,G:0,B:0", Text(g_statusBar));
-    EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
+    EXPECT_EQ(Capture(g_image), want) << "painted after the capture was lost";
 }
 
-// The bar scales from 96 dots per inch, digits fitting; the picture and readout do not.
+// The window, both bars and their text scale from 96 dots per inch; the picture and readout do not.
 TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const UINT dpi = WindowDpi(g_mainWindow);
     if (const char* expected = getenv("VELMORA_TEST_DPI")) {
         ASSERT_EQ(UINT(atoi(expected)), dpi) << "the prefix's scale";
     }
+    EXPECT_EQ(dpi, MonitorDpi(g_mainWindow)) << "as systems without the window's own scale ask";
     RECT frame;
     GetWindowRect(g_mainWindow, &frame);
     EXPECT_NEAR(600 * double(dpi) / 96, frame.right - frame.left, dpi == 96 ? 0 : 1);
@@ -337,21 +348,33 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     };
     SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(96, 96), LPARAM(&frame));
     const std::vector<LONG> at96 = edges();
+    const LONG statusText96 = TextIn(g_statusBar, "(0,0)").cy;
     // At 96: labels, boxes, arrows, left to right, and the canvas's corner.
     const std::vector<LONG> always = {4,   5,  26,  25, 108, 5,  130, 25, 212, 5,  234, 25, 320, 5,
                                       442, 25, 28,  4,  76,  26, 132, 4,  180, 26, 234, 4,  282, 26,
                                       442, 4,  490, 26, 76,  4,  100, 26, 180, 4,  204, 26, 282, 4,
                                       306, 26, 490, 4,  514, 26, 0,   32};
     EXPECT_EQ(always, at96);
-    for (const UINT scale : {2 * dpi, dpi}) {
+    for (const UINT scale : {2 * dpi, dpi, 2 * dpi}) {
         HFONT font = HFONT(SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0));
         SetScrollPos(g_canvas, SB_VERT, 5000, FALSE);
         g_scrollY = 5000;
-        SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&frame));
+        const RECT suggested = {0, 0, ScaleToDpi(600, scale), ScaleToDpi(450, scale)};
+        SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&suggested));
         RECT view;
         GetClientRect(g_canvas, &view);
         EXPECT_LE(g_scrollY, 5000 - view.bottom) << "the view runs past the picture";
         EXPECT_TRUE(scale == 2 * dpi || GetObjectType(font) == 0) << "a font held";
+        // The status bar's text grows with the scale, the bar with its text, and the canvas
+        // still ends where the bar begins.
+        RECT status;
+        GetWindowRect(g_statusBar, &status);
+        RECT canvas;
+        GetWindowRect(g_canvas, &canvas);
+        const LONG statusText = TextIn(g_statusBar, "(0,0)").cy;
+        EXPECT_NEAR(statusText96 * scale / 96.0, statusText, scale / 96.0) << scale;
+        EXPECT_GT(status.bottom - status.top, statusText) << "status bar at " << scale;
+        EXPECT_EQ(status.top, canvas.bottom) << "canvas at " << scale;
         const std::vector<LONG> got = edges();
         for (size_t i = 0; i < got.size(); ++i)
             EXPECT_NEAR(at96[i] * scale / 96.0, got[i], 1)
@@ -364,11 +387,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
             EXPECT_STREQ(i < kAdjustPenSize ? "-256" : "16", digits) << "range";
             const LRESULT boxFont = SendMessageA(g_adjustBar.edit[i], WM_GETFONT, 0, 0);
             EXPECT_EQ(SendMessageA(g_adjustBar.label[i], WM_GETFONT, 0, 0), boxFont) << i;
-            HDC dc = GetDC(g_adjustBar.edit[i]);
-            SelectObject(dc, HFONT(boxFont));
-            SIZE text;
-            GetTextExtentPoint32A(dc, digits, lstrlenA(digits), &text);
-            ReleaseDC(g_adjustBar.edit[i], dc);
+            const SIZE text = TextIn(g_adjustBar.edit[i], digits);
             RECT box;
             GetClientRect(g_adjustBar.edit[i], &box);
             EXPECT_LT(text.cx, box.right) << digits << " in box " << i << " at " << scale;
@@ -378,6 +397,36 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     g_image.SetGreen(17, g_scrollY + 9, 77);
     SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(17, 9));
     EXPECT_EQ("(17," + std::to_string(g_scrollY + 9) + ")-R:0,G:77,B:0", Text(g_statusBar));
+    // The fonts made for a scale go with the window.
+    const LRESULT made[] = {SendMessageA(g_adjustBar.edit[0], WM_GETFONT, 0, 0),
+                            SendMessageA(g_statusBar, WM_GETFONT, 0, 0)};
+    DestroyWindow(g_mainWindow);
+    for (const LRESULT font : made)
+        EXPECT_EQ(0, GetObjectType(HGDIOBJ(font))) << "held after the window went";
+}
+
+// Copy and paste belong to a box that has the keyboard focus, the other keys to the menu.
+TEST_F(ShellTest, BoxesKeepTheirCopyAndPaste) {
+    const HWND box = g_adjustBar.edit[kAdjustBlue];
+    SendMessageA(g_adjustBar.upDown[kAdjustBlue], UDM_SETPOS32, 0, -42);
+    SendMessageA(box, EM_SETSEL, 0, -1);
+    Run(IDM_COPY_BITMAP);
+    g_modified = true;
+    BYTE keys[256] = {};
+    keys[VK_CONTROL] = 0x80;  // held while the keys go through the program's own loop
+    SetKeyboardState(keys);
+    for (const char key : {'V', 'S', 'C'})
+        PostMessageA(box, WM_KEYDOWN, key, 1);
+    PostQuitMessage(0);
+    RunMessageLoop();
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ("Velmora - " + Path("tall.bmp"), Text(g_mainWindow)) << "Ctrl+V pasted";
+    EXPECT_FALSE(g_modified) << "Ctrl+S did not save";
+    OpenClipboard(nullptr);
+    const HANDLE text = GetClipboardData(CF_TEXT);
+    EXPECT_STREQ("-42", text ? static_cast<const char*>(GlobalLock(text)) : "") << "Ctrl+C";
+    CloseClipboard();
 }
 
 // The picture named on the command line opens, scrollable over its whole height.

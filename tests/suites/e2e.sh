@@ -60,9 +60,9 @@ check "Ctrl+S after a stamp saves the stroke: pixel (150,100), blue first" \
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
 xdotool key --clearmodifiers ctrl+o
 check "Ctrl+O shows the open dialog" find_window '^開く$'
-xdotool key --clearmodifiers Escape sleep 0.3 key --clearmodifiers ctrl+shift+s
+xdotool key --clearmodifiers Escape sleep 0.3 windowfocus --sync "$window" key --clearmodifiers ctrl+shift+s
 check "Ctrl+Shift+S shows the save dialog" find_window '^保存$'
-xdotool key --clearmodifiers Escape sleep .3 key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
+xdotool key --clearmodifiers Escape sleep .3 windowfocus --sync "$window" key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
 check "Ctrl+C, Ctrl+V pastes the picture, with no name" find_window '^Velmora - $'
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
 timeout 10 tail --pid="$app_pid" -f /dev/null

@@ -1,9 +1,8 @@
-// The file half of the platform seam on systems without Win32: POSIX file calls.
+// Files on systems without Win32: the POSIX file calls.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -12,8 +11,9 @@
 #include <string>
 #include <utility>
 
+#include "image/answer.h"
 #include "image/platform.h"
-#include "image/store_reason.h"
+#include "image/platform/staging_name.h"
 
 namespace {
 
@@ -40,10 +40,11 @@ SystemReason ReasonOf(int code, bool creating) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating = false) {
-    return StoreReason(failure, FileFailure{error, ReasonOf(code, creating)});
+    return Answer(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
-// Linux moves at most this much in one read or write call; asking for more only splits it.
+// Linux moves just under 2 GiB at most in one read or write call, and some other systems no more
+// than 2 GiB; a round 1 GiB a call stays inside every such limit.
 constexpr size_t kMaxCall = size_t{1} << 30;
 
 // Appends every byte; a write that makes no progress is a full disk.
@@ -66,11 +67,9 @@ bool WriteAll(int fd, const uint8_t* data, size_t length) {
 }
 
 // A name of a few characters in the folder: the target's own name may already be as long as the
-// system allows, so nothing may be added to it. Each call starts at a number of its own, so a
-// batch's threads naming files in one folder do not walk the same taken names.
+// system allows, so nothing may be added to it.
 std::string TempName(const std::string& folder, unsigned attempt) {
-    static std::atomic<unsigned> calls{0};
-    const unsigned start = static_cast<unsigned>(getpid()) * 2654435761u + calls++ * 40503u;
+    const unsigned start = StagingNameStart(static_cast<unsigned>(getpid()));
     char name[16];
     std::snprintf(name, sizeof name, ".vm%06x", (start + attempt * 7919u) & 0xFFFFFFu);
     return folder + name;
@@ -154,8 +153,8 @@ bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) 
             break;
         }
         if (!MayFollow(at, st.st_uid)) {
-            return StoreReason(failure,
-                               FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
+            return Answer(failure,
+                          FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
         }
         char to[PATH_MAX];
         const ssize_t n = readlink(at.c_str(), to, sizeof to);
@@ -173,7 +172,7 @@ bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) 
 
 }  // namespace
 
-// New files go in the target's folder, so that the final move is a rename on one file system.
+// Only the slash separates names here; a backslash is an ordinary character of a name.
 size_t PlatformNameStart(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? 0 : slash + 1;

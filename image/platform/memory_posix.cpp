@@ -1,5 +1,6 @@
-// The memory half of the platform seam on systems without Win32: the C heap for small blocks,
-// anonymous mappings on huge pages for large ones.
+// Memory on systems without Win32: the C heap for small blocks, and anonymous mappings for larger
+// ones, put in place at once or laid on huge pages, so that a big block does not pay a fault for
+// each 4 KiB page it touches.
 #include <sys/mman.h>
 
 #include <cstdint>

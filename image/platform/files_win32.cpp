@@ -1,23 +1,13 @@
-// The platform seam on Windows: the process heap and the Win32 file calls.
+// Files on Windows: the Win32 file calls.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "image/answer.h"
 #include "image/platform.h"
-#include "image/store_reason.h"
-
-void* PlatformAllocZeroed(size_t size) {
-    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
-}
-
-void PlatformFree(void* block) {
-    HeapFree(GetProcessHeap(), 0, block);
-}
-
-// The process heap has no way to take back part of a block; the memory returns with the block.
-void PlatformDiscard(void*, size_t) {}
+#include "image/platform/staging_name.h"
 
 namespace {
 
@@ -44,12 +34,15 @@ SystemReason ReasonOf(DWORD code) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
-    return StoreReason(failure, FileFailure{error, ReasonOf(code)});
+    return Answer(failure, FileFailure{error, ReasonOf(code)});
 }
+
+// ReadFile and WriteFile take a 32-bit length; a round 1 GiB a call stays well inside it.
+constexpr DWORD kMaxCall = 0x40000000u;
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t length) {
     while (length > 0) {
-        const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+        const DWORD chunk = length > kMaxCall ? kMaxCall : static_cast<DWORD>(length);
         DWORD written = 0;
         if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
             return false;
@@ -88,11 +81,7 @@ bool TargetIsWritable(const char* path, bool* exists, DWORD* code) {
 // next number.
 HANDLE CreateTempBeside(const char* path, std::string* temp) {
     const std::string folder = FolderOf(path);
-    // Each call starts at a number of its own, so a batch's threads staging in one folder do
-    // not walk the same taken names.
-    static volatile LONG calls = 0;
-    const unsigned start = GetCurrentProcessId() * 2654435761u +
-                           static_cast<unsigned>(InterlockedIncrement(&calls)) * 101u;
+    const unsigned start = StagingNameStart(GetCurrentProcessId());
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         char name[16];
         std::snprintf(name, sizeof name, "~vm%04x", (start + attempt) & 0xFFFFu);
@@ -142,7 +131,7 @@ bool PlatformReadAt(const InputFile& file, uint64_t at, uint8_t* data, size_t le
     size_t done = 0;
     while (done < length) {
         const size_t left = length - done;
-        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        const DWORD chunk = left > kMaxCall ? kMaxCall : static_cast<DWORD>(left);
         OVERLAPPED where{};
         where.Offset = static_cast<DWORD>(at + done);
         where.OffsetHigh = static_cast<DWORD>((at + done) >> 32);
