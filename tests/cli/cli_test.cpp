@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
-#include <tuple>
 
 #include "cli/cli.h"
 #include "tests/support/models.h"
@@ -77,10 +76,16 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
 }
 
 constexpr char kNoClipboard[] = "no clipboard on this platform";
-// How many words each command takes, as the README gives them; most 0: no most.
-const std::tuple<std::string, int, int> kCounts[] = {{"info", 1, 1},  {"add", 5, 5},
-                                                     {"stamp", 7, 0}, {"copy", 1, 1},
-                                                     {"paste", 1, 1}, {"add-all", 3, 0}};
+// How many words each command takes, as the README gives them.
+struct WordCount {
+    std::string command;
+    int fewest;
+    int most;  // 0: no most
+};
+const WordCount kCounts[] = {
+    {"info", 1, 1}, {"add", 5, 5},   {"stamp", 7, 0},
+    {"copy", 1, 1}, {"paste", 1, 1}, {"add-all", 3, 0},
+};
 
 // A wrong argument gets a line and the help's name, a failed file a line; nothing moves. Every
 // command is held to its count of words, one too few and one too many.
@@ -119,12 +124,13 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
     };
     ASSERT_EQ(std::size(kCounts), kCommands.size());
     for (size_t c = 0; c < kCommands.size(); ++c) {
-        const auto& [name, fewest, most] = kCounts[c];
+        const WordCount& count = kCounts[c];
         const std::string words = " in.bmp in.bmp in.bmp in.bmp in.bmp in.bmp";
-        const std::string takes = name + " takes " + kCommands[c].words;
-        cases.push_back({name + words.substr(0, 7 * (fewest - 1)), takes});
-        if (most > 0)
-            cases.push_back({name + words.substr(0, 7 * (most + 1)), takes});
+        const std::string takes = count.command + " takes " + kCommands[c].words;
+        cases.push_back({count.command + words.substr(0, 7 * (count.fewest - 1)), takes});
+        if (count.most > 0) {
+            cases.push_back({count.command + words.substr(0, 7 * (count.most + 1)), takes});
+        }
     }
     for (const auto& row : cases) {
         SCOPED_TRACE(row.line);
@@ -135,8 +141,8 @@ TEST(CliTest, FailuresExitOneOrTwoAndKeepTheOldOut) {
         ASSERT_TRUE(WriteFileBytes(dir.Path("out.bmp"), MakeBmp(2, 2)));
         const bool usage = row.says.find("cannot ") != 0 && row.says != kNoClipboard;
         EXPECT_EQ(RunIn(dir, row.line, &text), usage ? kExitUsage : kExitFileError);
-        EXPECT_TRUE(ReadFileBytes(dir.Path("in.bmp")) == MakeBmp(3, 3));
-        EXPECT_TRUE(ReadFileBytes(dir.Path("out.bmp")) == MakeBmp(2, 2));
+        EXPECT_EQ(ReadFileBytes(dir.Path("in.bmp")), MakeBmp(3, 3));
+        EXPECT_EQ(ReadFileBytes(dir.Path("out.bmp")), MakeBmp(2, 2));
         const std::string help = usage ? "\nTry 'velmora-cli --help'.\n" : "\n";
         EXPECT_EQ(text, "|velmora-cli: " + row.says + help);
     }
@@ -164,13 +170,13 @@ TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     EXPECT_EQ(text,
               "6 done, 1 failed\n|velmora-cli: cannot load bad.bmp: not a 24 bits per "
               "pixel BMP file\n");
-    EXPECT_TRUE(ReadFileBytes("out/bad.bmp") == MakeBmp(2, 1));
+    EXPECT_EQ(ReadFileBytes("out/bad.bmp"), MakeBmp(2, 1));
     EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 --in-place -j 1" + files, &text), kExitOk);
     for (int i = 0; i < 6; ++i) {
         const std::string f = "f" + std::to_string(i) + "ソ.bmp";
         const Bytes want = ReadFileBytes("w" + f);
-        EXPECT_TRUE(ReadFileBytes(f) == want) << f;
-        EXPECT_TRUE(ReadFileBytes("out/" + f) == want) << f;
+        EXPECT_EQ(ReadFileBytes(f), want) << f;
+        EXPECT_EQ(ReadFileBytes("out/" + f), want) << f;
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("out"), {}), 7);
     // After "--", a name that starts with a dash is a file.
