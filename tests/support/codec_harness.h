@@ -36,6 +36,13 @@ struct PipeEnds {
     const BmpOutput out{nullptr, &writer};
 };
 
+// WriteDibBlock's output over 0xAB bytes, so a byte it skips shows.
+inline Bytes DibOf(const PixelImage& image) {
+    Bytes block(DibBlockSize(image), 0xAB);
+    WriteDibBlock(image, block.data());
+    return block;
+}
+
 // A way's answers in words, so that a mismatch shows them beside the model's.
 inline std::string Said(bool taken, BmpError error, SystemReason reason, const std::string& rest) {
     return (taken ? "taken, " : "refused, ") + std::string(DescribeBmpError(error)) + ", reason " +
