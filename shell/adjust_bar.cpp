@@ -74,9 +74,10 @@ int32_t* SettingFor(int index) {
             return &g_adjust.green;
         case kAdjustBlue:
             return &g_adjust.blue;
-        default:
-            return &g_adjust.penSize;
+        case kAdjustPenSize:
+            break;
     }
+    return &g_adjust.penSize;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -349,4 +350,24 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
+}
+
+const char kPlatformSeparator = '/';
+
+std::string PlatformFileKey(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string key = resolved;
+    std::free(resolved);
+    return key;
+}
+
+PathKind PlatformPathKind(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        return PathKind::kMissing;
+    }
+    return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
 }

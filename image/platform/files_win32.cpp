@@ -223,3 +223,21 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
         }
     }
 }
+
+const char kPlatformSeparator = '\\';
+
+std::string PlatformFileKey(const std::string& path) {
+    char full[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    std::string key = n > 0 && n < sizeof full ? std::string(full, n) : path;
+    CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
+    return key;
+}
+
+PathKind PlatformPathKind(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PathKind::kMissing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kOther;
+}
