@@ -89,12 +89,16 @@ TEST(CodecTest, SavesTheFixedLayoutOverAnOldFile) {
         WorkingIn here(dir.root);
         const size_t length = whole ? longest[1] - dir.root.size() - 1 : longest[0];
         const std::string name = std::string(length - 4, 'n') + ".bmp";
-        for (auto [width, height] : {std::pair{1501, 3000}, {17, 2}, {16, 2}, {5, 3}, {3, 1}}) {
+        // Every fill length, 0 to 3 bytes a row, in the file and in the clipboard's block.
+        for (auto [width, height] :
+             {std::pair{1501, 3000}, {17, 2}, {16, 2}, {5, 3}, {3, 1}, {2, 2}, {1, 2}}) {
             ScopedImage s;
             const Bytes dib = MakeDib(width, height, 32);  // fourth bytes to drop
             ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
             ASSERT_TRUE(SaveBmp(s.image, (whole ? dir.Path(name) : name).c_str())) << whole;
-            EXPECT_EQ(ReadFileBytes(name), MakeBmp(width, height, 0)) << width;
+            const Bytes want = MakeBmp(width, height, 0);
+            EXPECT_EQ(ReadFileBytes(name), want) << width;
+            EXPECT_EQ(DibOf(s.image), Bytes(want.begin() + 14, want.end())) << width;
             EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1);
         }
         if (!longest[1])

@@ -15,14 +15,8 @@ inline uint32_t GetLe32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
 }
 
-// Pixel (x, y) of MakeBmp's and MakeDib's bottom-up pictures. Header bytes past 40: 0xDD,
-// fourth bytes 0x80 | (8x + y), fill bytes `fill`, so a reader taking them shows.
-inline void ColourAt(int32_t x, int32_t y, uint8_t rgb[3]) {
-    rgb[0] = uint8_t(17 * x + 3 * y + 1);
-    rgb[1] = uint8_t(5 * x + 29 * y + 2);
-    rgb[2] = uint8_t(11 * x + 7 * y + 3);
-}
-
+// Bottom-up pictures whose every pixel differs from its neighbours in each channel. Header bytes
+// past 40: 0xDD, fourth bytes 0x80 | (8x + y), fill bytes `fill`, so a reader taking them shows.
 inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t headerSize = 40,
                      uint32_t compression = 0, uint8_t fill = 0xEE) {
     const bool masks = bits == 32 && headerSize == 40 && compression == 3;
@@ -39,9 +33,8 @@ inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t head
     for (int32_t i = 0; i < width * height; ++i) {
         const int32_t x = i % width;
         const int32_t y = i / width;
-        uint8_t px[4] = {0, 0, 0, uint8_t(0x80 | (x * 8 + y))};
-        ColourAt(x, y, px);
-        std::reverse(px, px + 3);
+        const uint8_t px[4] = {uint8_t(11 * x + 7 * y + 3), uint8_t(5 * x + 29 * y + 2),
+                               uint8_t(17 * x + 3 * y + 1), uint8_t(0x80 | (x * 8 + y))};
         std::copy(px, px + bits / 8, &b[head + (height - 1 - y) * stride + x * bits / 8]);
     }
     return b;

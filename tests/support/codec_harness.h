@@ -36,6 +36,13 @@ struct PipeEnds {
     const BmpOutput out{nullptr, &writer};
 };
 
+// WriteDibBlock's output over 0xAB bytes, so a byte it skips shows.
+inline Bytes DibOf(const PixelImage& image) {
+    Bytes block(DibBlockSize(image), 0xAB);
+    WriteDibBlock(image, block.data());
+    return block;
+}
+
 // A way's answers in words, so that a mismatch shows them beside the model's.
 inline std::string Said(bool taken, BmpError error, SystemReason reason, const std::string& rest) {
     return (taken ? "taken, " : "refused, ") + std::string(DescribeBmpError(error)) + ", reason " +
@@ -62,6 +69,13 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
     if (!accept)  // replacing an OUT would cost a flush a case
         WriteFileBytes(out, wanted);
     const auto files = std::distance(fs::directory_iterator(folder), {}) + accept;
+    const auto tally = [](size_t read, ptrdiff_t left) {
+        return ", read " + std::to_string(read) + ", files " + std::to_string(left);
+    };
+    const std::string model =
+        Said(accept, verdict, SystemReason::kNone, "out as wanted" + tally(input.size(), files));
+    const bool cutLate = verdict == BmpError::kTruncated && input.size() > blocks.blockBytes / 2;
+    const size_t limit = cutLate ? input.size() + 54 : 0;  // a short pipe's first block
     for (bool piped : {false, true}) {
         BmpError error = BmpError::kCannotWrite;
         SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
@@ -72,18 +86,11 @@ inline std::string StreamedMismatch(const Bytes& input, const std::string& path,
         const bool done = piped ? StreamBmp(ends.in, ends.out, settings, &error, &reason)
                                 : StreamBmp(in, to, settings, &error, &reason);
         const Bytes got = piped ? ends.written : ReadFileBytes(out);
-        const bool cutLate =
-            verdict == BmpError::kTruncated && input.size() > blocks.blockBytes / 2;
-        const size_t limit = cutLate ? input.size() + 54 : 0;  // a short pipe's first block
         const bool asWanted = got == wanted || (piped && !accept && got.size() <= limit);
         const auto left = piped ? files : std::distance(fs::directory_iterator(folder), {});
-        const std::string rest = ", read " + std::to_string(piped ? ends.at : input.size()) +
-                                 ", files " + std::to_string(left);
-        const std::string said =
-            Said(done, error, reason, (asWanted ? "out as wanted" : "out differs") + rest);
-        const std::string model = Said(accept, verdict, SystemReason::kNone,
-                                       "out as wanted, read " + std::to_string(input.size()) +
-                                           ", files " + std::to_string(files));
+        const std::string said = Said(done, error, reason,
+                                      (asWanted ? "out as wanted" : "out differs") +
+                                          tally(piped ? ends.at : input.size(), left));
         if (said != model)
             return (piped ? "streamed pipes: " : "streamed: ") + said + "; want " + model;
     }
