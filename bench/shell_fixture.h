@@ -16,7 +16,7 @@
 #include "shell/canvas_view.h"
 #include "shell/main_frame.h"
 #include "shell/shell_state.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 inline void PumpMessages() {
     MSG msg;

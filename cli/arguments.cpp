@@ -4,51 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-const CommandSyntax kCommands[] = {
-    {"info", "IN.bmp", 1, 1, "print WIDTHxHEIGHT"},
-    {"add", "IN.bmp OUT.bmp R G B", 5, 5, "add R G B to every pixel"},
-    {"stamp", "IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]", 7, INT32_MAX, "one pen stamp per point"},
-    {"copy", "IN.bmp", 1, 1, "put IN on the clipboard"},
-    {"paste", "OUT.bmp", 1, 1, "save the clipboard's bitmap"},
-    {"add-all", "R G B --to DIR | --in-place [-j N] [--quiet] FILE...", 3, INT32_MAX,
-     "add R G B to many files, on every core (-j: threads)"},
-};
-
-// Where each row's description starts; a row whose words reach it has it on a line of its own.
-constexpr int kDoesColumn = 60;
-constexpr int kDoesBelowColumn = 34;
-
-}  // namespace
-
-const CommandSyntax* FindCommand(const std::string& name) {
-    for (const CommandSyntax& command : kCommands) {
-        if (name == command.name) {
-            return &command;
-        }
-    }
-    return nullptr;
-}
-
-void PrintUsage(std::FILE* out) {
-    std::fputs("usage:\n", out);
-    for (const CommandSyntax& command : kCommands) {
-        const int shown = std::fprintf(out, "  velmora-cli %s %s", command.name, command.words);
-        if (shown + 2 <= kDoesColumn) {
-            std::fprintf(out, "%*s%s\n", kDoesColumn - shown, "", command.does);
-        } else {
-            std::fprintf(out, "\n%*s%s\n", kDoesBelowColumn, "", command.does);
-        }
-    }
-    std::fprintf(out,
-                 "  velmora-cli --help | --version\n"
-                 "R, G and B are %d..%d, PEN is %d..%d; each channel is clamped to 0..255 after "
-                 "every\naddition. OUT may be IN; a failed save leaves any old OUT as it was. IN "
-                 "or OUT \"-\" is\nstandard input or output.\n",
-                 kMinOffset, kMaxOffset, kMinPenSize, kMaxPenSize);
-}
-
 bool ParseInt(const char* text, int64_t lo, int64_t hi, int32_t* value) {
     if (text == nullptr || *text == '\0' || std::strchr(" \t\n\v\f\r", *text) != nullptr) {
         return false;
@@ -63,9 +18,12 @@ bool ParseInt(const char* text, int64_t lo, int64_t hi, int32_t* value) {
     return true;
 }
 
-Complaint CheckCount(const CommandSyntax& command, int argc) {
-    const int64_t words = int64_t{argc} - 2;
-    if (words >= command.minWords && words <= command.maxWords) {
+bool IsStdio(const char* path) {
+    return std::strcmp(path, "-") == 0;
+}
+
+Complaint CheckCount(const CommandSyntax& command, int count) {
+    if (count >= command.minWords && count <= command.maxWords) {
         return {};
     }
     return std::string(command.name) + " takes " + command.words;
@@ -93,4 +51,16 @@ Complaint CheckOffsets(const char* const* words, AdjustSettings* settings) {
 int WrongArguments(const Complaint& complaint, std::FILE* err) {
     std::fprintf(err, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", complaint.c_str());
     return kExitUsage;
+}
+
+std::string CannotLine(const char* verb, const std::string& path, BmpError why,
+                       SystemReason reason) {
+    return std::string("velmora-cli: cannot ") + verb + " " + path + ": " +
+           DescribeBmpFailure(why, reason) + "\n";
+}
+
+std::string StreamFailureLine(const std::string& in, const std::string& out, BmpError why,
+                              SystemReason reason) {
+    const bool saving = why == BmpError::kCannotWrite;
+    return CannotLine(saving ? "save" : "load", saving ? out : in, why, reason);
 }

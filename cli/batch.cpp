@@ -4,24 +4,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "cli/arguments.h"
+#include "cli/console.h"
 #include "image/bmp_file.h"
 #include "image/pixel_addition.h"
 #include "image/platform.h"
@@ -31,98 +21,17 @@ namespace {
 // Set by Ctrl+C: workers take no new file and give up the one in hand before writing it.
 std::atomic<bool> g_stop{false};
 
-#ifdef _WIN32
-BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        g_stop = true;
-        return TRUE;
-    }
-    return FALSE;
-}
-#else
-extern "C" void OnInterrupt(int) {
-    g_stop = true;
-}
-#endif
-
-// Catches Ctrl+C (and a closing console or SIGTERM) for the life of a batch. Every one only asks
-// the workers to stop: ending at once would strand the staged temporary files of a whole group.
-class InterruptGuard {
-  public:
-    InterruptGuard() {
-        g_stop = false;
-#ifdef _WIN32
-        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-#else
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt);
-        sigaction(SIGTERM, &action, &oldTerm);
-#endif
-    }
-    ~InterruptGuard() {
-#ifdef _WIN32
-        SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-#else
-        sigaction(SIGINT, &oldInt, nullptr);
-        sigaction(SIGTERM, &oldTerm, nullptr);
-#endif
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-  private:
-#ifndef _WIN32
-    struct sigaction oldInt {};
-    struct sigaction oldTerm {};
-#endif
-};
-
-bool IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
-}
-
-// A key that is equal for two paths naming one file: the full path on Windows, where names are
-// compared without regard to case, the resolved path elsewhere.
-std::string FileKey(const std::string& path) {
-#ifdef _WIN32
-    char full[MAX_PATH * 2];
-    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    std::string key = n > 0 && n < sizeof full ? std::string(full, n) : path;
-    CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
-    return key;
-#else
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return path;
-    }
-    std::string key = resolved;
-    std::free(resolved);
-    return key;
-#endif
-}
-
 // Why DIR cannot take the outputs, or null when it can.
 const char* FolderProblem(const std::string& dir) {
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(dir.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return "no such folder";
+    switch (PlatformPathKind(dir.c_str())) {
+        case PathKind::kMissing:
+            return "no such folder";
+        case PathKind::kOther:
+            return "a file, not a folder";
+        case PathKind::kFolder:
+            break;
     }
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? nullptr : "a file, not a folder";
-#else
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0) {
-        return "no such folder";
-    }
-    return S_ISDIR(st.st_mode) ? nullptr : "a file, not a folder";
-#endif
+    return nullptr;
 }
 
 struct Job {
@@ -139,32 +48,29 @@ struct BatchPlan {
 
 // Reads the arguments and checks everything that can be checked before a file is touched. On
 // refusal *problem holds the one line to show.
-bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* problem) {
-    *problem = CheckCount(*FindCommand("add-all"), argc);
-    if (!problem->empty()) {
-        return false;
-    }
-    *problem = CheckOffsets(argv + 2, &plan->settings);
+bool PlanBatch(const char* const* words, int count, BatchPlan* plan, Complaint* problem) {
+    *problem = CheckOffsets(words, &plan->settings);
     if (!problem->empty()) {
         return false;
     }
     std::string dir;
     bool toDir = false, inPlace = false, optionsEnd = false;
     std::vector<std::string> inputs;
-    for (int i = 5; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+    // Options and files, in any order, follow R, G and B.
+    for (int i = 3; i < count; ++i) {
+        const std::string arg = words[i];
+        if (optionsEnd || arg.empty() || arg[0] != '-' || IsStdio(words[i])) {
             inputs.push_back(arg);
         } else if (arg == "--") {
             optionsEnd = true;
         } else if (arg == "--to" || arg.compare(0, 2, "-j") == 0) {
             // -j N and -jN, as make and its kin take it.
             const bool attached = arg != "--to" && arg.size() > 2;
-            if (!attached && i + 1 == argc) {
+            if (!attached && i + 1 == count) {
                 *problem = arg + " needs a value";
                 return false;
             }
-            const char* value = attached ? argv[i] + 2 : argv[++i];
+            const char* value = attached ? words[i] + 2 : words[++i];
             if (arg == "--to") {
                 dir = value;
                 toDir = true;
@@ -200,21 +106,16 @@ bool PlanBatch(int argc, const char* const* argv, BatchPlan* plan, Complaint* pr
         }
     }
     const size_t dirEnd = PlatformNameStart(dir);
-#ifdef _WIN32
-    const char separator = '\\';
-#else
-    const char separator = '/';
-#endif
-    const std::string prefix = dirEnd == dir.size() ? dir : dir + separator;
+    const std::string prefix = dirEnd == dir.size() ? dir : dir + kPlatformSeparator;
     std::map<std::string, const std::string*> writers;  // output key -> the input writing it
     for (const std::string& in : inputs) {
-        if (in == "-") {
+        if (IsStdio(in.c_str())) {
             *problem = "add-all reads files, not standard input";
             return false;
         }
         const std::string out = toDir ? prefix + in.substr(PlatformNameStart(in)) : in;
         // Two inputs with one output would race each other and leave only one of the results.
-        const auto placed = writers.emplace(FileKey(out), &in);
+        const auto placed = writers.emplace(PlatformFileKey(out), &in);
         if (!placed.second) {
             *problem = *placed.first->second + " and " + in + " would both write " + out;
             return false;
@@ -274,17 +175,14 @@ class Batch {
     // needs about a MiB whatever the pictures' size.
     void Work() {
         BmpBuffer buffer;
-        const PixelSpanEdit edit{AddToPackedSpan, &plan.settings};
         for (size_t i = next++; i < plan.jobs.size() && !g_stop; i = next++) {
             const Job& job = plan.jobs[i];
             BmpError why = BmpError::kNone;
             SystemReason reason = SystemReason::kNone;
             StagedFile staged;
-            if (!StageStreamedBmp(job.in.c_str(), job.out.c_str(), edit, buffer, &staged, &why,
-                                  &reason)) {
-                const bool saving = why == BmpError::kCannotWrite;
-                Fail((saving ? "cannot save " : "cannot load ") + (saving ? job.out : job.in),
-                     DescribeBmpFailure(why, reason));
+            if (!StageStreamedBmp(job.in.c_str(), job.out.c_str(), plan.settings, buffer, &staged,
+                                  &why, &reason)) {
+                Fail(StreamFailureLine(job.in, job.out, why, reason));
                 continue;
             }
             // Stopped meanwhile: the new file is dropped, and the old one stays, not done.
@@ -323,17 +221,16 @@ class Batch {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
             } else {
-                Fail("cannot save " + files[i].named,
-                     DescribeBmpFailure(BmpError::kCannotWrite, results[i].reason));
+                Fail(CannotLine("save", files[i].named, BmpError::kCannotWrite, results[i].reason));
             }
         }
         changed.notify_all();
     }
 
-    void Fail(const std::string& what, const char* why) {
+    void Fail(const std::string& line) {
         std::lock_guard<std::mutex> lock(mutex);
         ++failed;
-        failures.push_back("velmora-cli: " + what + ": " + why + "\n");
+        failures.push_back(line);
         changed.notify_all();
     }
 
@@ -392,13 +289,14 @@ class Batch {
 
 }  // namespace
 
-int RunAddAll(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+int RunAddAll(const char* const* words, int count, std::FILE* out, std::FILE* err) {
     BatchPlan plan;
     Complaint problem;
-    if (!PlanBatch(argc, argv, &plan, &problem)) {
+    if (!PlanBatch(words, count, &plan, &problem)) {
         return WrongArguments(problem, err);
     }
-    InterruptGuard guard;
+    g_stop = false;
+    const InterruptGuard guard(&g_stop);
     Batch batch(plan);
     batch.Run(err, !plan.quiet && IsTerminal(err));
     const size_t left = plan.jobs.size() - batch.Done() - batch.Failed();

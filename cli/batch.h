@@ -3,6 +3,6 @@
 
 #include <cstdio>
 
-// velmora-cli add-all, with its syntax in the command table (arguments.h); argv[1] is "add-all".
-// Exits as exit_codes.h says: kExitInterrupted when Ctrl+C stopped it.
-int RunAddAll(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// velmora-cli add-all, the handler of its row in the command table (cli.h), on the count words
+// after its name. Exits as exit_codes.h says: kExitInterrupted when Ctrl+C stopped it.
+int RunAddAll(const char* const* words, int count, std::FILE* out, std::FILE* err);

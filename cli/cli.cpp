@@ -7,35 +7,17 @@
 
 #include "cli/arguments.h"
 #include "cli/batch.h"
+#include "cli/console.h"
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/clipboard_dib.h"
 #include "image/pixel_addition.h"
 #include "image/pixel_image.h"
-#include "image/store_reason.h"
 #include "packaging/version.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
 const char kVersion[] = "Velmora " VELMORA_VERSION_TEXT;
-
-// Without this the Windows C library would turn every 0x0A of the picture into 0x0D 0x0A on
-// the way out and stop reading at the first 0x1A on the way in.
-void MakeBinary(std::FILE* stream) {
-#ifdef _WIN32
-    _setmode(_fileno(stream), _O_BINARY);
-#else
-    (void)stream;
-#endif
-}
-
-bool IsStdio(const char* path) {
-    return path != nullptr && std::strcmp(path, "-") == 0;
-}
 
 // Standard input as a reader. It is read to its end once, and no further: a terminal would
 // wait again after its end. Past ceiling bytes it stops, as a pipe too long to hold.
@@ -74,7 +56,7 @@ bool LoadBmpOrStdin(PixelImage& image, const char* path, BmpError* error, System
     BmpInput in;
     in.reader = &reader;
     return LoadBmpFrom(image, in, error, reason) ||
-           (stdinReader.tooLong && StoreReason(error, BmpError::kTooLarge));
+           (stdinReader.tooLong && Answer(error, BmpError::kTooLarge));
 }
 
 bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
@@ -91,17 +73,13 @@ bool SaveBmpOrStdout(const PixelImage& image, const char* path, BmpError* error,
     const bool ok =
         std::fwrite(file.block, 1, length, stdout) == length && std::fflush(stdout) == 0;
     ReleaseBmpBuffer(file);
-    return ok || StoreReason(error, BmpError::kCannotWrite);
+    return ok || Answer(error, BmpError::kCannotWrite);
 }
 
 struct Point {
     int32_t x;
     int32_t y;
 };
-
-}  // namespace
-
-namespace {
 
 bool ParsePoint(const char* text, Point* point) {
     const char* comma = std::strchr(text, ',');
@@ -119,7 +97,7 @@ bool Load(const char* path, std::FILE* err) {
     if (LoadBmpOrStdin(g_image, path, &why, &reason)) {
         return true;
     }
-    std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path, DescribeBmpFailure(why, reason));
+    std::fputs(CannotLine("load", path, why, reason).c_str(), err);
     return false;
 }
 
@@ -129,34 +107,41 @@ bool Save(const char* path, std::FILE* err) {
     if (SaveBmpOrStdout(g_image, path, &why, &reason)) {
         return true;
     }
-    std::fprintf(err, "velmora-cli: cannot save %s: %s\n", path, DescribeBmpFailure(why, reason));
+    std::fputs(CannotLine("save", path, why, reason).c_str(), err);
     return false;
 }
 
 // A file's size is read from its header alone, so that pictures too large for an image are
 // told too; a pipe has no length to judge it by, so it is loaded whole.
-int Info(const char* path, std::FILE* out, std::FILE* err) {
+int Info(const char* const* words, int, std::FILE* out, std::FILE* err) {
+    const char* in = words[0];
     BmpLayout layout{0, 0, 0, 0};
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (IsStdio(path)) {
-        if (!Load(path, err)) {
+    if (IsStdio(in)) {
+        if (!Load(in, err)) {
             return kExitFileError;
         }
         layout.width = g_image.GetWidth();
         layout.height = g_image.GetHeight();
-    } else if (!ReadBmpLayout(path, &layout, &why, &reason)) {
-        std::fprintf(err, "velmora-cli: cannot load %s: %s\n", path,
-                     DescribeBmpFailure(why, reason));
+    } else if (!ReadBmpLayout(in, &layout, &why, &reason)) {
+        std::fputs(CannotLine("load", in, why, reason).c_str(), err);
         return kExitFileError;
     }
     std::fprintf(out, "%dx%d\n", layout.width, layout.height);
     return kExitOk;
 }
 
-// "-" on either side is standard input or output, streamed as a file is: the input is judged
-// by its header before anything is written.
-int AddStreamed(const char* in, const char* out, const AdjustSettings& settings, std::FILE* err) {
+// A file's rows stream through a small buffer, and so do a pipe's: "-" on either side is
+// standard input or output, and the input is judged by its header before anything is written.
+int Add(const char* const* words, int, std::FILE*, std::FILE* err) {
+    const char* in = words[0];
+    const char* out = words[1];
+    AdjustSettings settings{};
+    const Complaint complaint = CheckOffsets(words + 2, &settings);
+    if (!complaint.empty()) {
+        return WrongArguments(complaint, err);
+    }
     StdinReader stdinReader{UINT64_MAX};
     const ByteReader reader{ReadStdin, &stdinReader};
     const ByteWriter writer{WriteStdout, nullptr};
@@ -176,89 +161,28 @@ int AddStreamed(const char* in, const char* out, const AdjustSettings& settings,
     }
     BmpError why = BmpError::kNone;
     SystemReason reason = SystemReason::kNone;
-    if (StreamBmp(input, output, PixelSpanEdit{AddToPackedSpan, &settings}, &why, &reason) &&
+    if (StreamBmp(input, output, settings, &why, &reason) &&
         (output.writer == nullptr || std::fflush(stdout) == 0 ||
-         StoreReason(&why, BmpError::kCannotWrite))) {
+         Answer(&why, BmpError::kCannotWrite))) {
         return kExitOk;
     }
-    const bool saving = why == BmpError::kCannotWrite;
-    std::fprintf(err, "velmora-cli: cannot %s %s: %s\n", saving ? "save" : "load",
-                 saving ? out : in, DescribeBmpFailure(why, reason));
+    std::fputs(StreamFailureLine(in, out, why, reason).c_str(), err);
     return kExitFileError;
 }
 
-// copy loads the file and publishes it; paste takes the clipboard's bitmap and saves it.
-int RunClipboardCommand(const std::string& command, const char* path, std::FILE* err) {
-#ifdef _WIN32
-    if (command == "copy") {
-        if (!Load(path, err)) {
-            return kExitFileError;
-        }
-        bool published = false;
-        CopyToClipboard(g_image, &published);
-        if (!published) {
-            std::fputs("velmora-cli: the clipboard could not be written\n", err);
-            return kExitFileError;
-        }
-        return kExitOk;
-    }
-    if (!PasteFromClipboard(g_image)) {
-        std::fputs("velmora-cli: the clipboard holds no 24- or 32-bit bitmap\n", err);
-        return kExitFileError;
-    }
-    return Save(path, err) ? kExitOk : kExitFileError;
-#else
-    (void)command;
-    (void)path;
-    std::fputs("velmora-cli: no clipboard on this platform\n", err);
-    return kExitFileError;
-#endif
-}
+// stamp's words are IN OUT R G B PEN, then the points.
+constexpr int kPenWord = 5;
+constexpr int kFirstPoint = kPenWord + 1;
 
-}  // namespace
-
-int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    if (argc < 2) {
-        return WrongArguments("no command given", err);
-    }
-    const std::string command = argv[1];
-    if (command == "--help" || command == "-h") {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    if (command == "--version") {
-        std::fprintf(out, "%s\n", kVersion);
-        return kExitOk;
-    }
-    const CommandSyntax* syntax = FindCommand(command);
-    if (syntax == nullptr) {
-        return WrongArguments(command + " is not a command", err);
-    }
-    if (command == "add-all") {
-        return RunAddAll(argc, argv, out, err);
-    }
-    Complaint complaint = CheckCount(*syntax, argc);
-    if (!complaint.empty()) {
-        return WrongArguments(complaint, err);
-    }
-    // The words after the command's name, in the order its row gives them.
-    const char* const* words = argv + 2;
-    const char* in = words[0];
-    if (command == "info") {
-        return Info(in, out, err);
-    }
-    if (command == "copy" || command == "paste") {
-        return RunClipboardCommand(command, in, err);
-    }
-    const char* outPath = words[1];
+int Stamp(const char* const* words, int count, std::FILE*, std::FILE* err) {
     AdjustSettings settings{};
-    complaint = CheckOffsets(words + 2, &settings);
-    if (complaint.empty() && command == "stamp") {
-        complaint = CheckInt("PEN", words[5], kMinPenSize, kMaxPenSize, &settings.penSize);
+    Complaint complaint = CheckOffsets(words + 2, &settings);
+    if (complaint.empty()) {
+        complaint = CheckInt("PEN", words[kPenWord], kMinPenSize, kMaxPenSize, &settings.penSize);
     }
     // Every point is checked before anything is loaded, so bad arguments write nothing.
     std::vector<Point> points;
-    for (int i = 6; i < argc - 2 && complaint.empty(); ++i) {
+    for (int i = kFirstPoint; i < count && complaint.empty(); ++i) {
         points.emplace_back();
         if (!ParsePoint(words[i], &points.back())) {
             complaint = std::string(words[i]) + " is not a point X,Y";
@@ -267,18 +191,103 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (!complaint.empty()) {
         return WrongArguments(complaint, err);
     }
-    // A file's rows stream through a small buffer, and so do a pipe's.
-    if (command == "add") {
-        return AddStreamed(in, outPath, settings, err);
-    }
-    if (!Load(in, err)) {
+    if (!Load(words[0], err)) {
         return kExitFileError;
-    }
-    if (command == "add") {
-        AddToWholeImage(g_image, settings);
     }
     for (const Point& p : points) {
         StampPen(g_image, settings, p.x, p.y);
     }
-    return Save(outPath, err) ? kExitOk : kExitFileError;
+    return Save(words[1], err) ? kExitOk : kExitFileError;
+}
+
+#ifdef _WIN32
+// Loads the file and publishes it.
+int Copy(const char* const* words, int, std::FILE*, std::FILE* err) {
+    if (!Load(words[0], err)) {
+        return kExitFileError;
+    }
+    bool published = false;
+    CopyToClipboard(g_image, &published);
+    if (!published) {
+        std::fputs("velmora-cli: the clipboard could not be written\n", err);
+        return kExitFileError;
+    }
+    return kExitOk;
+}
+
+// Takes the clipboard's bitmap and saves it.
+int Paste(const char* const* words, int, std::FILE*, std::FILE* err) {
+    if (!PasteFromClipboard(g_image)) {
+        std::fputs("velmora-cli: the clipboard holds no 24- or 32-bit bitmap\n", err);
+        return kExitFileError;
+    }
+    return Save(words[0], err) ? kExitOk : kExitFileError;
+}
+#else
+// The clipboard is Windows's; elsewhere its commands stay, to say so.
+int NoClipboard(const char* const*, int, std::FILE*, std::FILE* err) {
+    std::fputs("velmora-cli: no clipboard on this platform\n", err);
+    return kExitFileError;
+}
+const CommandHandler Copy = NoClipboard;
+const CommandHandler Paste = NoClipboard;
+#endif
+
+// Where each row's description starts; a row whose words reach it has it on a line of its own.
+constexpr int kDoesColumn = 60;
+constexpr int kDoesBelowColumn = 34;
+
+// The help: every command's row, then the ranges of the numbers.
+void PrintUsage(std::FILE* out) {
+    std::fputs("usage:\n", out);
+    for (const CommandSyntax& command : kCommands) {
+        const int shown = std::fprintf(out, "  velmora-cli %s %s", command.name, command.words);
+        if (shown + 2 <= kDoesColumn) {
+            std::fprintf(out, "%*s%s\n", kDoesColumn - shown, "", command.does);
+        } else {
+            std::fprintf(out, "\n%*s%s\n", kDoesBelowColumn, "", command.does);
+        }
+    }
+    std::fprintf(out,
+                 "  velmora-cli --help | --version\n"
+                 "R, G and B are %d..%d, PEN is %d..%d; each channel is clamped to 0..255 after "
+                 "every\naddition. OUT may be IN; a failed save leaves any old OUT as it was. IN "
+                 "or OUT \"-\" is\nstandard input or output.\n",
+                 kMinOffset, kMaxOffset, kMinPenSize, kMaxPenSize);
+}
+
+}  // namespace
+
+const std::array<CommandSyntax, 6> kCommands = {{
+    {"info", "IN.bmp", 1, 1, "print WIDTHxHEIGHT", Info},
+    {"add", "IN.bmp OUT.bmp R G B", 5, 5, "add R G B to every pixel", Add},
+    {"stamp", "IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]", kFirstPoint + 1, INT32_MAX,
+     "one pen stamp per point", Stamp},
+    {"copy", "IN.bmp", 1, 1, "put IN on the clipboard", Copy},
+    {"paste", "OUT.bmp", 1, 1, "save the clipboard's bitmap", Paste},
+    {"add-all", "R G B --to DIR | --in-place [-j N] [--quiet] FILE...", 3, INT32_MAX,
+     "add R G B to many files, on every core (-j: threads)", RunAddAll},
+}};
+
+int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+    if (argc < 2) {
+        return WrongArguments("no command given", err);
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h") {
+        PrintUsage(out);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        std::fprintf(out, "%s\n", kVersion);
+        return kExitOk;
+    }
+    for (const CommandSyntax& command : kCommands) {
+        if (name == command.name) {
+            const Complaint complaint = CheckCount(command, argc - 2);
+            return complaint.empty() ? command.run(argv + 2, argc - 2, out, err)
+                                     : WrongArguments(complaint, err);
+        }
+    }
+    return WrongArguments(name + " is not a command", err);
 }

@@ -1,7 +1,7 @@
 // One input in four also goes through a file and the streamed add (15 times slower).
 #include <cstdlib>
 
-#include "tests/support/test_files.h"
+#include "tests/support/codec_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ScratchDir dir;

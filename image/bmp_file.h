@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/pixel_addition.h"
 #include "image/pixel_image.h"
 #include "image/platform.h"
 #include "image/system_reason.h"
@@ -52,12 +53,14 @@ struct ByteWriter {
     bool (*write)(void* context, const uint8_t* data, size_t length);
     void* context;
 };
+struct ReadBlocks;  // how a test has the rows read (bmp_file_internal.h)
 // Where a file comes from: the file at path, or, without a path, the reader. A reader is read to
 // its end whatever the verdict, so that a writer on its other side is never cut off, and a
 // failure anywhere in it refuses the file with kCannotOpen, as a file that cannot be read.
 struct BmpInput {
     const char* path = nullptr;
     const ByteReader* reader = nullptr;
+    const ReadBlocks* blocks = nullptr;  // null everywhere but in tests: blocks of about a MiB
 };
 // Where a file goes: a new file at path, put in place only when whole, or, without a path, the
 // writer, which has no way back: a file found short after its first MiB leaves that written.
@@ -99,28 +102,17 @@ bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error = nullpt
 // Decodes a whole BMP file held in memory.
 bool DecodeBmp(PixelImage& image, const uint8_t* data, size_t length, BmpError* error = nullptr);
 
-// What a streamed rewrite does to the pixels: count pixels of three bytes each (blue, green,
-// red) at bytes, changed in place; context is the caller's own. The codec calls it with spans of
-// whole pixels, never with fill bytes.
-struct PixelSpanEdit {
-    void (*edit)(uint8_t* bytes, size_t count, const void* context);
-    const void* context;
-};
-
-// The file at inPath with its pixels edited, written to outPath byte for byte as LoadBmp, the
-// same edit on the image and SaveBmp would write it, but streamed: the rows go through a buffer
+// The input with the offsets added to its pixels, written to the output byte for byte as
+// LoadBmp, AddToWholeImage and SaveBmp would write it, but streamed: the rows go through a buffer
 // of about a MiB, whatever the picture's size, and any size the header can give is taken. The
-// file is judged by its header before anything is written; a file that fails leaves outPath as
-// it was. Errors are LoadBmp's for the input and kCannotWrite for the output.
-bool StreamBmpFile(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
-                   BmpError* error = nullptr, SystemReason* reason = nullptr);
-// The same from and to either kind of input and output. A reader's file is judged by its header
-// before anything is written, and by its length once its rows have come.
-bool StreamBmp(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit& edit,
+// input is judged by its header before anything is written, a reader's by its length too once
+// its rows have come; a file that fails leaves the output path as it was. Errors are LoadBmp's
+// for the input and kCannotWrite for the output.
+bool StreamBmp(const BmpInput& in, const BmpOutput& out, const AdjustSettings& settings,
                BmpError* error = nullptr, SystemReason* reason = nullptr);
-// The same up to the commit, for a batch that commits files in groups: on success *staged waits
-// for PlatformCommitStaged, and the buffer is kept for the next file.
-bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+// The same from file to file up to the commit, for a batch that commits files in groups: on
+// success *staged waits for PlatformCommitStaged, and the buffer is kept for the next file.
+bool StageStreamedBmp(const char* inPath, const char* outPath, const AdjustSettings& settings,
                       BmpBuffer& buffer, StagedFile* staged, BmpError* error, SystemReason* reason);
 
 // Writes the image as a 24-bit bottom-up BMP with a 54-byte header. The old file at the path,
@@ -129,7 +121,7 @@ bool SaveBmp(const PixelImage& image, const char* path, BmpError* error = nullpt
              SystemReason* reason = nullptr);
 
 // Builds in the buffer the whole file SaveBmp writes, *length bytes, for writers other than a
-// plain save (standard output). The buffer must be new (empty): the fill bytes at the rows' ends
-// are left as the new block has them, zero.
+// plain save (standard output). Every byte is written, so a buffer that held a larger picture
+// leaves nothing of it in the file.
 bool EncodeBmp(const PixelImage& image, BmpBuffer& buffer, size_t* length,
                BmpError* error = nullptr);

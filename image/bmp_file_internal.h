@@ -1,10 +1,12 @@
-// The BMP codec's insides, shared by its files: the header's layout and the row converters,
-// which the clipboard exchange shares too; and the streamed ways with a block size of the
-// tests' choosing. The rest of the program calls only bmp_file.h.
+// The BMP codec's insides, shared by its files and by the clipboard exchange, which lays out the
+// same rows: the fixed layout of a saved file, the rows-fit rule, the row converters, and the
+// tests' choice of block size for the streamed ways. The rest of the program calls only
+// bmp_file.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "image/bmp_file.h"
 
@@ -13,6 +15,12 @@ constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kWrittenHeaderSize = kFileHeaderSize + kInfoHeaderSize;  // 54
 // The last field LoadBmp reads is bits per pixel at offsets 28-29, so 30 bytes hold them all.
 constexpr size_t kMinReadableLength = 30;
+
+// Whether height rows of rowBytes each fit in available bytes (height at least 1). Divided
+// rather than multiplied: rowBytes x height can pass 64 bits for hostile headers.
+inline bool RowsFit(uint64_t rowBytes, int32_t height, uint64_t available) {
+    return rowBytes <= available / static_cast<uint64_t>(height);
+}
 
 // The 54 bytes SaveBmp puts before the pixel rows; every byte is written, the reserved words
 // too, so a buffer that held another file gets no stale byte from it. A file too long for the
@@ -23,19 +31,14 @@ void WriteSavedHeader(uint8_t* file, int32_t width, int32_t height, uint64_t fil
 // byte becomes 0. Reads exactly 3 x width bytes and writes exactly 4 x width.
 void DecodeBmpRow(const uint8_t* file, uint8_t* pixels, int32_t width);
 
-// The way back: width 4-byte pixels into 3 x width bytes, the fourth bytes dropped. Writes
-// nothing past those bytes, so the fill at the row's end keeps its zeros.
-void EncodeBmpRow(const uint8_t* pixels, uint8_t* file, int32_t width);
+// The image as 24-bit rows of RowStride(width) bytes, bottom row first, at rows: the fourth bytes
+// dropped and the fill at each row's end zeroed, so a reused buffer keeps no stale byte.
+void WriteBottomUpRows(const PixelImage& image, uint8_t* rows);
 
-// StreamBmp and LoadBmp with blocks of blockBytes (at least 3) in place of their own, so that
-// the tests can split rows across blocks with small files. beforeRead (when given) runs before
-// each block of rows is read, so that a test can change the file under a load.
-bool StreamBmpInBlocks(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit& edit,
-                       size_t blockBytes, BmpError* error = nullptr,
-                       SystemReason* reason = nullptr);
-struct ReadHook {
-    void (*beforeRead)(void* context);
-    void* context;
+// How a test has the rows read: in blocks of blockBytes (at least 3) in place of the codec's
+// MiB, so that small files split rows across blocks; beforeRead (when set) runs before each
+// block is read, so that a test can change the file under a load.
+struct ReadBlocks {
+    size_t blockBytes;
+    std::function<void()> beforeRead;
 };
-bool LoadBmpInBlocks(PixelImage& image, const BmpInput& in, size_t blockBytes, const ReadHook* hook,
-                     BmpError* error = nullptr, SystemReason* reason = nullptr);

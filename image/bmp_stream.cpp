@@ -2,11 +2,13 @@
 // at a time, from a file or from a reader such as a pipe, so that neither holds the file whole.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/bmp_file_internal.h"
+#include "image/pixel_addition.h"
 #include "image/platform.h"
-#include "image/store_reason.h"
 
 namespace {
 
@@ -15,9 +17,10 @@ namespace {
 constexpr size_t kStreamBlockBytes = size_t{1} << 20;
 
 // What a failed step tells the caller: the core's verdict and the system's reason.
-bool Refuse(BmpError* error, SystemReason* reason, BmpError why, const FileFailure& failure) {
-    StoreReason(reason, failure.reason);
-    return StoreReason(error, why);
+bool AnswerFailure(BmpError* error, SystemReason* reason, BmpError why,
+                   const FileFailure& failure) {
+    Answer(reason, failure.reason);
+    return Answer(error, why);
 }
 
 // Where a file's bytes come from: a file, read at any position, or a reader, read once in order.
@@ -25,7 +28,8 @@ bool Refuse(BmpError* error, SystemReason* reason, BmpError why, const FileFailu
 struct ByteSource {
     InputFile file;
     const ByteReader* reader = nullptr;
-    const ReadHook* hook = nullptr;
+    size_t blockBytes = kStreamBlockBytes;
+    const std::function<void()>* beforeRead = nullptr;
     uint8_t head[kMinReadableLength] = {};
     size_t headLength = 0;
     uint64_t position = 0;  // bytes taken from the reader so far
@@ -35,7 +39,7 @@ bool TakeFromReader(ByteSource& source, uint8_t* data, size_t length, size_t* go
                     FileFailure* failure) {
     *got = 0;
     if (!source.reader->read(source.reader->context, data, length, got)) {
-        return StoreReason(failure, FileFailure{FileError::kCannotOpen, SystemReason::kNone});
+        return Answer(failure, FileFailure{FileError::kCannotOpen, SystemReason::kNone});
     }
     source.position += *got;
     return true;
@@ -73,20 +77,28 @@ bool ReadSource(ByteSource& source, uint64_t at, uint8_t* data, size_t length, s
     return true;
 }
 
+// Whether a file is opened for the reader alone, so that no other program changes it meanwhile.
+enum class Holding { kShared, kAlone };
+
 // Opens the input and judges its header; a reader's length is known only at its end, so the
 // reads of its rows tell whether they fit. On success a file stays open for its rows.
-bool OpenSource(const BmpInput& in, bool alone, ByteSource* source, BmpLayout* layout,
+bool OpenSource(const BmpInput& in, Holding holding, ByteSource* source, BmpLayout* layout,
                 BmpError* error, SystemReason* reason) {
-    StoreReason(reason, SystemReason::kNone);
+    Answer(reason, SystemReason::kNone);
     FileFailure failure;
     source->reader = in.path == nullptr ? in.reader : nullptr;
+    if (in.blocks != nullptr) {
+        source->blockBytes = in.blocks->blockBytes;
+        source->beforeRead = &in.blocks->beforeRead;
+    }
+    const bool alone = holding == Holding::kAlone;
     if (source->reader == nullptr &&
         (in.path == nullptr || !PlatformOpenInput(in.path, &source->file, &failure, alone))) {
-        return Refuse(error, reason, BmpError::kCannotOpen, failure);
+        return AnswerFailure(error, reason, BmpError::kCannotOpen, failure);
     }
     size_t got = 0;
     if (!ReadSource(*source, 0, source->head, sizeof source->head, &got, &failure)) {
-        return Refuse(error, reason, BmpError::kCannotOpen, failure);
+        return AnswerFailure(error, reason, BmpError::kCannotOpen, failure);
     }
     source->headLength = got;
     const uint64_t length = source->reader != nullptr ? UINT64_MAX : source->file.length;
@@ -104,7 +116,7 @@ bool FinishSource(ByteSource& source, bool ok, BmpError* error, SystemReason* re
     FileFailure failure;
     for (size_t got = sizeof scratch; got == sizeof scratch;) {
         if (!TakeFromReader(source, scratch, sizeof scratch, &got, &failure)) {
-            return Refuse(error, reason, BmpError::kCannotOpen, failure);
+            return AnswerFailure(error, reason, BmpError::kCannotOpen, failure);
         }
     }
     return ok;
@@ -126,15 +138,15 @@ bool WalkRows(ByteSource& source, const BmpLayout& rows, uint8_t* buffer, size_t
         const size_t length = static_cast<size_t>(
             rowsPerBlock > 0 ? std::min(rowsPerBlock * rows.stride, total - done)
                              : std::min(piece, rows.stride - column));
-        if (source.hook != nullptr) {
-            source.hook->beforeRead(source.hook->context);
+        if (source.beforeRead != nullptr && *source.beforeRead) {
+            (*source.beforeRead)();
         }
         size_t got = 0;
         if (!ReadSource(source, rows.offset + done, buffer, length, &got, &failure)) {
-            return Refuse(error, reason, BmpError::kCannotOpen, failure);
+            return AnswerFailure(error, reason, BmpError::kCannotOpen, failure);
         }
         if (got < length) {  // a reader's input was short, or the file shrank since it was judged
-            return StoreReason(error, BmpError::kTruncated);
+            return Answer(error, BmpError::kTruncated);
         }
         for (size_t at = 0; at < length;) {
             const uint64_t inRow = (column + at) % rows.stride;
@@ -169,20 +181,20 @@ bool ReserveBlocks(const BmpLayout& rows, size_t blockBytes, BmpBuffer& buffer, 
 // from a short file as a file's length tells them: a reader's rows are read all the same. A
 // reader's header is believed before its rows are counted, so a short one still has its block
 // taken; only the pages that its rows reach are touched.
-bool ReadRowsInto(ByteSource& source, const BmpLayout& rows, size_t blockBytes, PixelImage& fresh,
-                  BmpError* error, SystemReason* reason) {
+bool ReadRowsInto(ByteSource& source, const BmpLayout& rows, PixelImage& fresh, BmpError* error,
+                  SystemReason* reason) {
     BmpBuffer buffer;
     size_t size = 0;
     const auto ignore = [](const uint8_t*, size_t) { return true; };
-    if (!ReserveBlocks(rows, blockBytes, buffer, &size)) {
-        return StoreReason(error, BmpError::kTooLarge);
+    if (!ReserveBlocks(rows, source.blockBytes, buffer, &size)) {
+        return Answer(error, BmpError::kTooLarge);
     }
     if (!fresh.Create(rows.width, rows.height)) {
         const auto skip = [](const uint8_t*, size_t, uint64_t, uint64_t) {};
         const bool whole = source.reader == nullptr ||
                            WalkRows(source, rows, buffer.block, size, skip, ignore, error, reason);
         ReleaseBmpBuffer(buffer);
-        return whole && StoreReason(error, BmpError::kTooLarge);
+        return whole && Answer(error, BmpError::kTooLarge);
     }
     const auto decode = [&](const uint8_t* bytes, size_t length, uint64_t row, uint64_t column) {
         uint8_t* pixels = fresh.RowPixels(rows.height - 1 - static_cast<int32_t>(row));
@@ -205,12 +217,12 @@ bool WriteSink(ByteSink& sink, const uint8_t* data, size_t length, FileFailure* 
         return PlatformWriteStaged(&sink.staged, data, length, failure);
     }
     return sink.writer->write(sink.writer->context, data, length) ||
-           StoreReason(failure, FileFailure{FileError::kCannotWrite, SystemReason::kNone});
+           Answer(failure, FileFailure{FileError::kCannotWrite, SystemReason::kNone});
 }
 
-// The header SaveBmp would write, then the rows, each block read, edited and written in turn:
-// each row's pixels are edited and its fill bytes become 0, as EncodeBmp writes them.
-bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const PixelSpanEdit& edit,
+// The header SaveBmp would write, then the rows, each block read, added to and written in turn:
+// each row's pixels take the offsets and its fill bytes become 0, as EncodeBmp writes them.
+bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const AdjustSettings& settings,
                      BmpBuffer& buffer, size_t blockBytes, ByteSink& sink, BmpError* error,
                      SystemReason* reason) {
     const uint64_t rowBytes = rows.stride * static_cast<uint64_t>(rows.height);
@@ -219,7 +231,7 @@ bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const PixelSpanE
     FileFailure failure;
     const auto editSpan = [&](uint8_t* bytes, size_t length, uint64_t, uint64_t column) {
         const size_t pixels = PixelsIn(rows, column, length);
-        edit.edit(bytes, pixels, edit.context);
+        AddToPackedPixels(bytes, pixels, settings);
         std::memset(bytes + pixels * 3, 0, length - pixels * 3);
     };
     // The header goes out with the first block, so that a pipe found short within it leaves
@@ -229,21 +241,21 @@ bool EditRowsThrough(ByteSource& source, const BmpLayout& rows, const PixelSpanE
         const bool ok = (headed || WriteSink(sink, header, kWrittenHeaderSize, &failure)) &&
                         WriteSink(sink, bytes, length, &failure);
         headed = true;
-        return ok || Refuse(error, reason, BmpError::kCannotWrite, failure);
+        return ok || AnswerFailure(error, reason, BmpError::kCannotWrite, failure);
     };
     return WalkRows(source, rows, buffer.block, blockBytes, editSpan, write, error, reason);
 }
 
 // Judges the input, begins the output and streams the rows into it; the output is left for the
-// caller to commit or abandon (sink->staged.handle tells whether a file was begun).
-bool StageStreamed(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit& edit,
-                   BmpBuffer& buffer, size_t blockBytes, ByteSource& source, ByteSink& sink,
-                   BmpError* error, SystemReason* reason) {
+// caller to commit or abandon (sink.staged.handle tells whether a file was begun).
+bool StageStreamed(const BmpInput& in, const BmpOutput& out, const AdjustSettings& settings,
+                   BmpBuffer& buffer, ByteSource& source, ByteSink& sink, BmpError* error,
+                   SystemReason* reason) {
     if (out.path == nullptr && out.writer == nullptr) {
-        return StoreReason(error, BmpError::kCannotWrite);
+        return Answer(error, BmpError::kCannotWrite);
     }
     BmpLayout rows;
-    if (!OpenSource(in, false, &source, &rows, error, reason)) {
+    if (!OpenSource(in, Holding::kShared, &source, &rows, error, reason)) {
         return false;
     }
     // Every refusal the file's header could earn has been made; from here on only the system
@@ -252,13 +264,13 @@ bool StageStreamed(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit
     size_t size = 0;
     FileFailure failure;
     sink.writer = out.path == nullptr ? out.writer : nullptr;
-    if (!ReserveBlocks(rows, blockBytes, buffer, &size)) {
-        return StoreReason(error, BmpError::kTooLarge);
+    if (!ReserveBlocks(rows, source.blockBytes, buffer, &size)) {
+        return Answer(error, BmpError::kTooLarge);
     }
     if (sink.writer == nullptr && !PlatformBeginStaged(out.path, &sink.staged, &failure)) {
-        return Refuse(error, reason, BmpError::kCannotWrite, failure);
+        return AnswerFailure(error, reason, BmpError::kCannotWrite, failure);
     }
-    return EditRowsThrough(source, rows, edit, buffer, size, sink, error, reason);
+    return EditRowsThrough(source, rows, settings, buffer, size, sink, error, reason);
 }
 
 }  // namespace
@@ -267,20 +279,18 @@ bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error, SystemR
     ByteSource source;
     BmpInput in;
     in.path = path;
-    const bool ok = OpenSource(in, false, &source, layout, error, reason);
+    const bool ok = OpenSource(in, Holding::kShared, &source, layout, error, reason);
     PlatformCloseInput(&source.file);
     return ok;
 }
 
-bool LoadBmpInBlocks(PixelImage& image, const BmpInput& in, size_t blockBytes, const ReadHook* hook,
-                     BmpError* error, SystemReason* reason) {
+bool LoadBmpFrom(PixelImage& image, const BmpInput& in, BmpError* error, SystemReason* reason) {
     ByteSource source;
-    source.hook = hook;
     BmpLayout rows;
     PixelImage fresh;
     // Alone, as the file was always opened for a load: no other program changes it meanwhile.
-    bool ok = OpenSource(in, true, &source, &rows, error, reason) &&
-              ReadRowsInto(source, rows, blockBytes, fresh, error, reason);
+    bool ok = OpenSource(in, Holding::kAlone, &source, &rows, error, reason) &&
+              ReadRowsInto(source, rows, fresh, error, reason);
     ok = FinishSource(source, ok, error, reason);
     if (ok) {
         image.Swap(fresh);
@@ -289,17 +299,13 @@ bool LoadBmpInBlocks(PixelImage& image, const BmpInput& in, size_t blockBytes, c
     return ok;
 }
 
-bool LoadBmpFrom(PixelImage& image, const BmpInput& in, BmpError* error, SystemReason* reason) {
-    return LoadBmpInBlocks(image, in, kStreamBlockBytes, nullptr, error, reason);
-}
-
 bool LoadBmp(PixelImage& image, const char* path, BmpError* error, SystemReason* reason) {
     BmpInput in;
     in.path = path;
     return LoadBmpFrom(image, in, error, reason);
 }
 
-bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
+bool StageStreamedBmp(const char* inPath, const char* outPath, const AdjustSettings& settings,
                       BmpBuffer& buffer, StagedFile* staged, BmpError* error,
                       SystemReason* reason) {
     BmpInput in;
@@ -308,8 +314,7 @@ bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEd
     out.path = outPath;
     ByteSource source;
     ByteSink sink;
-    const bool ok =
-        StageStreamed(in, out, edit, buffer, kStreamBlockBytes, source, sink, error, reason);
+    const bool ok = StageStreamed(in, out, settings, buffer, source, sink, error, reason);
     PlatformCloseInput(&source.file);
     if (!ok) {
         PlatformAbandonStaged(&sink.staged);
@@ -318,12 +323,12 @@ bool StageStreamedBmp(const char* inPath, const char* outPath, const PixelSpanEd
     return ok;
 }
 
-bool StreamBmpInBlocks(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit& edit,
-                       size_t blockBytes, BmpError* error, SystemReason* reason) {
+bool StreamBmp(const BmpInput& in, const BmpOutput& out, const AdjustSettings& settings,
+               BmpError* error, SystemReason* reason) {
     BmpBuffer buffer;
     ByteSource source;
     ByteSink sink;
-    bool ok = StageStreamed(in, out, edit, buffer, blockBytes, source, sink, error, reason);
+    bool ok = StageStreamed(in, out, settings, buffer, source, sink, error, reason);
     ReleaseBmpBuffer(buffer);
     ok = FinishSource(source, ok, error, reason);
     if (!ok || sink.writer != nullptr) {
@@ -333,19 +338,5 @@ bool StreamBmpInBlocks(const BmpInput& in, const BmpOutput& out, const PixelSpan
     FileFailure committed;
     PlatformCommitStaged(&sink.staged, 1, &committed);
     return committed.error == FileError::kNone ||
-           Refuse(error, reason, BmpError::kCannotWrite, committed);
-}
-
-bool StreamBmp(const BmpInput& in, const BmpOutput& out, const PixelSpanEdit& edit, BmpError* error,
-               SystemReason* reason) {
-    return StreamBmpInBlocks(in, out, edit, kStreamBlockBytes, error, reason);
-}
-
-bool StreamBmpFile(const char* inPath, const char* outPath, const PixelSpanEdit& edit,
-                   BmpError* error, SystemReason* reason) {
-    BmpInput in;
-    in.path = inPath;
-    BmpOutput out;
-    out.path = outPath;
-    return StreamBmp(in, out, edit, error, reason);
+           AnswerFailure(error, reason, BmpError::kCannotWrite, committed);
 }

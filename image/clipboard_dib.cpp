@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "image/answer.h"
 #include "image/bmp_file.h"
 #include "image/bmp_file_internal.h"
 #include "image/byte_order.h"
 #include "image/platform_clipboard.h"
-#include "image/store_reason.h"
 
 namespace {
 
@@ -27,17 +27,8 @@ size_t DibBlockSize(const PixelImage& image) {
 }
 
 void WriteDibBlock(const PixelImage& image, uint8_t* block) {
-    const int32_t width = image.GetWidth();
-    const int32_t height = image.GetHeight();
-    const size_t stride = static_cast<size_t>(RowStride(width));
-    const size_t pixelBytes = static_cast<size_t>(width) * 3;
-    WriteInfoHeader(block, width, height, 24);  // bottom row first
-    uint8_t* row = block + kInfoHeaderSize;
-    for (int32_t r = 0; r < height; ++r, row += stride) {
-        EncodeBmpRow(image.RowPixels(height - 1 - r), row, width);
-        // The block may come from anywhere, so the fill bytes are cleared rather than assumed.
-        std::memset(row + pixelBytes, 0, stride - pixelBytes);
-    }
+    WriteInfoHeader(block, image.GetWidth(), image.GetHeight(), 24);  // bottom row first
+    WriteBottomUpRows(image, block + kInfoHeaderSize);
 }
 
 bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
@@ -53,7 +44,9 @@ bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
     const int32_t height = static_cast<int32_t>(ReadLe32(block + 8));  // offset 8
     const uint32_t compression = ReadLe32(block + 16);                 // offset 16
     const uint32_t coloursUsed = ReadLe32(block + 32);                 // offset 32
-    // Planes, image size, resolutions and the important-colours count are not consulted.
+    // Planes, image size, resolutions and the important-colours count are not consulted: none
+    // of them moves the rows or changes how a pixel reads, and writers leave the image size 0
+    // for uncompressed rows.
     // Palette-aware programs put a colour table of coloursUsed entries between the header (and
     // masks) and the rows even at these depths; it is skipped, never read as pixels. The sum is
     // of 32-bit values in 64 bits, so hostile counts cannot wrap it.
@@ -72,8 +65,7 @@ bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
     }
     const uint64_t rowBytes = bitsPerPixel == 24 ? static_cast<uint64_t>(RowStride(width))
                                                  : uint64_t(width) * kBytesPerPixel;
-    // Divide rather than multiply, so no product of hostile header values can wrap.
-    if (rowBytes > (uint64_t{size} - rowsOffset) / static_cast<uint64_t>(height)) {
+    if (!RowsFit(rowBytes, height, uint64_t{size} - rowsOffset)) {
         return false;
     }
     if (!image.Create(width, height)) {
@@ -92,7 +84,7 @@ bool ReadDibBlock(PixelImage& image, const uint8_t* block, size_t size) {
 }
 
 bool CopyToClipboard(const PixelImage& image, bool* published) {
-    StoreReason(published, false);
+    Answer(published, false);
     // The block is finished before the clipboard is opened, so it is held open only briefly.
     const size_t size = DibBlockSize(image);
     ClipboardBlock block = PlatformAllocMovable(size);
@@ -117,7 +109,7 @@ bool CopyToClipboard(const PixelImage& image, bool* published) {
     if (!taken) {
         PlatformFreeMovable(block);
     }
-    StoreReason(published, taken);
+    Answer(published, taken);
     return true;
 }
 

@@ -127,10 +127,6 @@ void AddToWholeImagePlain(PixelImage& image, const AdjustSettings& settings) {
     AddToRunPlain(image.RowPixels(0), count, tables);
 }
 
-void AddToPackedSpan(uint8_t* bytes, size_t count, const void* settings) {
-    AddToPackedPixels(bytes, count, *static_cast<const AdjustSettings*>(settings));
-}
-
 void AddToPackedPixels(uint8_t* bytes, size_t count, const AdjustSettings& settings) {
     if (AllZero(settings)) {
         return;

@@ -24,9 +24,6 @@ constexpr int32_t kMaxPenSize = 16;
 // Adds the offsets to count pixels of three bytes each (blue, green, red), as the rows of a
 // 24-bit BMP file hold them: each byte ends as it would through AddToPixel.
 void AddToPackedPixels(uint8_t* bytes, size_t count, const AdjustSettings& settings);
-// The same with the settings behind a pointer (an AdjustSettings), in the form the codec's
-// streamed rewrite calls (PixelSpanEdit).
-void AddToPackedSpan(uint8_t* bytes, size_t count, const void* settings);
 
 // Adds the offsets to every pixel once. Gives the same pixels as AddToPixel on each pixel.
 void AddToWholeImage(PixelImage& image, const AdjustSettings& settings);

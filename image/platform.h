@@ -32,6 +32,17 @@ inline std::string FolderOf(const std::string& path) {
     return path.substr(0, PlatformNameStart(path));
 }
 
+// What a folder and a name are joined with in a path the user will read back.
+extern const char kPlatformSeparator;
+
+// A key that is equal for two paths naming one file: the full path on Windows, where names are
+// compared without regard to case, the resolved path elsewhere. A path that cannot be resolved,
+// as one naming no file yet, is its own key.
+std::string PlatformFileKey(const std::string& path);
+
+enum class PathKind { kMissing, kFolder, kOther };
+PathKind PlatformPathKind(const char* path);
+
 enum class FileError {
     kNone,
     kCannotOpen,   // missing, no access, or held open by another program

@@ -1,7 +1,7 @@
 // The whole-file write, the same on every system: a staged save of one file over the platform's
 // own steps.
 #include "image/platform.h"
-#include "image/store_reason.h"
+#include "image/answer.h"
 
 bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, FileFailure* failure) {
     StagedFile staged;
@@ -22,5 +22,5 @@ bool PlatformWriteWholeFile(const char* path, uint8_t* data, size_t length, File
     }
     FileFailure committed;
     PlatformCommitStaged(&staged, 1, &committed);
-    return StoreReason(failure, committed, committed.error == FileError::kNone);
+    return Answer(failure, committed, committed.error == FileError::kNone);
 }

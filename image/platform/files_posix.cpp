@@ -7,12 +7,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
+#include "image/answer.h"
 #include "image/platform.h"
 #include "image/platform/staging_name.h"
-#include "image/store_reason.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ SystemReason ReasonOf(int code, bool creating) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, int code = 0, bool creating = false) {
-    return StoreReason(failure, FileFailure{error, ReasonOf(code, creating)});
+    return Answer(failure, FileFailure{error, ReasonOf(code, creating)});
 }
 
 // Linux moves just under 2 GiB at most in one read or write call, and some other systems no more
@@ -152,8 +153,8 @@ bool ResolveTarget(const char* path, std::string* target, FileFailure* failure) 
             break;
         }
         if (!MayFollow(at, st.st_uid)) {
-            return StoreReason(failure,
-                               FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
+            return Answer(failure,
+                          FileFailure{FileError::kCannotWrite, SystemReason::kForeignLink});
         }
         char to[PATH_MAX];
         const ssize_t n = readlink(at.c_str(), to, sizeof to);
@@ -349,4 +350,24 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
+}
+
+const char kPlatformSeparator = '/';
+
+std::string PlatformFileKey(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string key = resolved;
+    std::free(resolved);
+    return key;
+}
+
+PathKind PlatformPathKind(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        return PathKind::kMissing;
+    }
+    return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
 }

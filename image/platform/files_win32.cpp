@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "image/answer.h"
 #include "image/platform.h"
 #include "image/platform/staging_name.h"
-#include "image/store_reason.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ SystemReason ReasonOf(DWORD code) {
 }
 
 bool Refuse(FileFailure* failure, FileError error, DWORD code = NO_ERROR) {
-    return StoreReason(failure, FileFailure{error, ReasonOf(code)});
+    return Answer(failure, FileFailure{error, ReasonOf(code)});
 }
 
 // ReadFile and WriteFile take a 32-bit length; a round 1 GiB a call stays well inside it.
@@ -222,4 +222,22 @@ void PlatformCommitStaged(StagedFile* files, size_t count, FileFailure* failures
             failures[i] = FileFailure();
         }
     }
+}
+
+const char kPlatformSeparator = '\\';
+
+std::string PlatformFileKey(const std::string& path) {
+    char full[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    std::string key = n > 0 && n < sizeof full ? std::string(full, n) : path;
+    CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
+    return key;
+}
+
+PathKind PlatformPathKind(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return PathKind::kMissing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kOther;
 }

@@ -1,12 +1,13 @@
 # cmake -DCLI=... [-DEMULATOR=...] -DDATA=... -DOUT=... -P pipe_round_trip.cmake
 # The real program with "-" for IN, OUT or both must write, byte for byte, what an independent
-# writer made of the same addition; the input holds 0x0A bytes, so a text-mode stream would show.
+# writer made of the same addition (a pen of 16 over the 3x2 picture makes one stamp the same);
+# the input holds 0x0A bytes, so a text-mode stream would show. info reads a pipe's size too.
 set(want ${DATA}/in_3x2_plus_10_-20_256.bmp)
-foreach(ends "-;-" "${DATA}/in_3x2.bmp;-" "-;${OUT}")
-  list(GET ends 0 in)
-  list(GET ends 1 to)
+foreach(run "add;-;-" "add;${DATA}/in_3x2.bmp;-" "add;-;${OUT}" "stamp;-;-;16;1,1"
+            "stamp;-;${OUT};16;1,1")
+  list(POP_FRONT run command in to)  # the pen's words stay
   file(REMOVE ${OUT})
-  execute_process(COMMAND ${EMULATOR} ${CLI} add ${in} ${to} 10 -20 256
+  execute_process(COMMAND ${EMULATOR} ${CLI} ${command} ${in} ${to} 10 -20 256 ${run}
                   INPUT_FILE ${DATA}/in_3x2.bmp OUTPUT_FILE ${OUT}.piped COMMAND_ERROR_IS_FATAL ANY)
   if(to STREQUAL "-")
     file(RENAME ${OUT}.piped ${OUT})
@@ -14,3 +15,8 @@ foreach(ends "-;-" "${DATA}/in_3x2.bmp;-" "-;${OUT}")
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT} ${want}
                   COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
+execute_process(COMMAND ${EMULATOR} ${CLI} info - INPUT_FILE ${DATA}/in_3x2.bmp
+                OUTPUT_VARIABLE said COMMAND_ERROR_IS_FATAL ANY)
+if(NOT said MATCHES "^3x2\r?\n$")
+  message(FATAL_ERROR "info - said: ${said}")
+endif()

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "image/pixel_addition_internal.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -9,10 +9,10 @@
 
 TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     ScopedImage s;
-    EXPECT_TRUE(Capture(s.image) == Blank(128, 128));
+    EXPECT_EQ(Capture(s.image), Blank(128, 128));
     Scramble(s.image, 1);
     ASSERT_TRUE(s.image.Create(3, 2));
-    EXPECT_TRUE(Capture(s.image) == Blank(3, 2));
+    EXPECT_EQ(Capture(s.image), Blank(3, 2));
     Scramble(s.image, 2);
     const Picture before = Capture(s.image);
     // 65536² wraps a 32-bit count to 0, 32768 x 32769 a byte count to a small one.
@@ -31,10 +31,10 @@ TEST(PixelTest, ImageIsBlackTopDownAndRefusalsKeepIt) {
     setrlimit(RLIMIT_AS, &old);
     EXPECT_FALSE(created);
 #endif
-    EXPECT_TRUE(Capture(s.image) == before);
+    EXPECT_EQ(Capture(s.image), before);
     s.image.Release();  // empty, with no size left over for the canvas to scroll
     EXPECT_EQ(s.image.GetPixels(), nullptr);
-    EXPECT_TRUE(Capture(s.image) == Picture{});
+    EXPECT_EQ(Capture(s.image), Picture{});
 }
 
 // Runs of 1-5 and 15-17 pixels reach every vector tail; a second pass, stale state.
@@ -56,7 +56,7 @@ TEST(PixelTest, WholeImageWaysMatchTheModel) {
                         add(s.image, o);
                         for (int32_t p = 0; p < width * height; ++p)
                             ModelAdd(want, p % width, p / width, o);
-                        ASSERT_TRUE(Capture(s.image) == want)
+                        ASSERT_EQ(Capture(s.image), want)
                             << (add == AddToWholeImage ? "chosen " : "plain ") << width << "x"
                             << height << " offsets " << &o - offsets << " pass " << pass;
                     }
@@ -76,6 +76,6 @@ TEST(PixelTest, PenMatchesTheModelAtEveryEdge) {
                 const int32_t px = x < 30 ? x : far[x - 30];
                 StampPen(s.image, {60, -60, 255, n}, px, y);
                 ModelStamp(want, {60, -60, 255, n}, px, y);
-                ASSERT_TRUE(Capture(s.image) == want) << "pen " << n << " at " << px << "," << y;
+                ASSERT_EQ(Capture(s.image), want) << "pen " << n << " at " << px << "," << y;
             }
 }

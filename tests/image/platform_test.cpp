@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "image/bmp_file.h"
 #include "image/platform.h"
-#include "tests/support/test_files.h"
+#include "tests/support/bmp_builders.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -12,7 +12,7 @@
 #include "shell/display_scale.h"
 #include "shell/main_frame.h"
 #include "shell/shell_state.h"
-#include "tests/support/test_files.h"
+#include "tests/support/models.h"
 
 namespace {
 
@@ -309,7 +309,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
             if (seen)
                 ModelStamp(want, g_adjust, 100 + x, 100 + y);
             EXPECT_EQ(seen, Text(g_statusBar) != "before") << name;
-            EXPECT_TRUE(want == Capture(g_image)) << name;
+            EXPECT_EQ(Capture(g_image), want) << name;
         }
     EXPECT_TRUE(Pixels(g_canvas, kPicture) == Pixels(g_canvas))
         << "after a drag across the view's edges";
@@ -340,7 +340,7 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     want = Capture(g_image);
     SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
     EXPECT_EQ("(400,104)-R:0,G:0,B:9", Text(g_statusBar));
-    EXPECT_TRUE(want == Capture(g_image)) << "painted after the capture was lost";
+    EXPECT_EQ(Capture(g_image), want) << "painted after the capture was lost";
 }
 
 // The window, both bars and their text scale from 96 dots per inch; the picture and readout do not.

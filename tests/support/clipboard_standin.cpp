@@ -9,21 +9,13 @@
 StandInClipboard g_standIn;
 
 namespace {
-
 using MovableBlock = std::vector<uint8_t>;
-
 MovableBlock* g_dib = nullptr;  // the clipboard's block, owned by the clipboard
-
-MovableBlock* AsBlock(ClipboardBlock block) {
-    return static_cast<MovableBlock*>(block);
-}
-
 }  // namespace
 
 bool PlatformOpenClipboard() {
-    if (g_standIn.faults.heldElsewhere || g_standIn.open) {
+    if (g_standIn.faults.heldElsewhere || g_standIn.open)
         return false;
-    }
     g_standIn.open = true;
     return true;
 }
@@ -33,9 +25,8 @@ void PlatformCloseClipboard() {
 }
 
 bool PlatformEmptyClipboard() {
-    if (!g_standIn.open) {
+    if (!g_standIn.open)
         return false;
-    }
     PlatformFreeMovable(g_dib);
     g_dib = nullptr;
     return true;
@@ -46,51 +37,45 @@ ClipboardBlock PlatformGetClipboardDib() {
 }
 
 bool PlatformSetClipboardDib(ClipboardBlock block) {
-    if (!g_standIn.open || g_standIn.faults.setFails || block == nullptr) {
+    if (!g_standIn.open || g_standIn.faults.setFails || block == nullptr)
         return false;
-    }
-    if (g_dib != AsBlock(block)) {
+    if (g_dib != block)
         PlatformFreeMovable(g_dib);
-    }
-    g_dib = AsBlock(block);
+    g_dib = static_cast<MovableBlock*>(block);
     return true;
 }
 
 ClipboardBlock PlatformAllocMovable(size_t size) {
-    if (g_standIn.faults.allocFails) {
+    if (g_standIn.faults.allocFails)
         return nullptr;
-    }
     ++g_standIn.liveBlocks;
     return new MovableBlock(size);
 }
 
 void PlatformFreeMovable(ClipboardBlock block) {
-    if (block != nullptr) {
-        --g_standIn.liveBlocks;
-        delete AsBlock(block);
-    }
+    g_standIn.liveBlocks -= block != nullptr;
+    delete static_cast<MovableBlock*>(block);
 }
 
 size_t PlatformMovableSize(ClipboardBlock block) {
-    return block == nullptr ? 0 : AsBlock(block)->size();
+    return block == nullptr ? 0 : static_cast<MovableBlock*>(block)->size();
 }
 
+// Unlocks are counted whatever the block, so that an unpaired unlock shows as well as a lock left.
 uint8_t* PlatformLockMovable(ClipboardBlock block) {
-    if (block == nullptr || g_standIn.faults.lockFails) {
+    if (block == nullptr || g_standIn.faults.lockFails)
         return nullptr;
-    }
     ++g_standIn.outstandingLocks;
-    return AsBlock(block)->data();
+    return static_cast<MovableBlock*>(block)->data();
 }
 
-// Counted whatever the block, so that an unlock without its lock shows as well as a lock left.
 void PlatformUnlockMovable(ClipboardBlock) {
     --g_standIn.outstandingLocks;
 }
 
 void StandInReset() {
-    g_standIn.faults = StandInClipboard::Faults();
-    g_standIn.open = true;
-    PlatformEmptyClipboard();
+    g_standIn.faults = {};
     g_standIn.open = false;
+    PlatformFreeMovable(g_dib);
+    g_dib = nullptr;
 }
