@@ -19,7 +19,7 @@ bool ParseInt(const char* text, int64_t lo, int64_t hi, int32_t* value) {
 }
 
 bool IsStdio(const char* path) {
-    return std::strcmp(path, "-") == 0;
+    return path != nullptr && std::strcmp(path, "-") == 0;
 }
 
 Complaint CheckCount(const CommandSyntax& command, int count) {

@@ -15,8 +15,8 @@ inline int64_t RowStride(int32_t width) {
     return width < 1 ? 0 : ((int64_t{width} * 3 + 3) / 4) * 4;
 }
 
-// The most standard input the command line reads for an image; a longer one is refused as too
-// large, whatever picture it holds.
+// The longest input a load takes, from a file or a pipe, and the most a pipe is read past a
+// streamed add's rows; a longer one is refused as too large, whatever picture it holds.
 constexpr size_t kMaxBmpInput = INT32_MAX;
 
 // Why a load or save was refused, for callers that tell the user.

@@ -114,7 +114,13 @@ bool FinishSource(ByteSource& source, bool ok, BmpError* error, SystemReason* re
     }
     uint8_t scratch[16384];
     FileFailure failure;
+    // No further than a file could be long past where the drain begins: an endless input is
+    // refused as too large, as when the whole input was gathered first.
+    const uint64_t end = source.position + kMaxBmpInput;
     for (size_t got = sizeof scratch; got == sizeof scratch;) {
+        if (source.position >= end) {
+            return AnswerFailure(error, reason, BmpError::kTooLarge, FileFailure{});
+        }
         if (!TakeFromReader(source, scratch, sizeof scratch, &got, &failure)) {
             return AnswerFailure(error, reason, BmpError::kCannotOpen, failure);
         }
@@ -287,15 +293,20 @@ bool ReadBmpLayout(const char* path, BmpLayout* layout, BmpError* error, SystemR
 bool LoadBmpFrom(PixelImage& image, const BmpInput& in, BmpError* error, SystemReason* reason) {
     ByteSource source;
     BmpLayout rows;
-    PixelImage fresh;
+    ScopedImage fresh;
     // Alone, as the file was always opened for a load: no other program changes it meanwhile.
-    bool ok = OpenSource(in, Holding::kAlone, &source, &rows, error, reason) &&
-              ReadRowsInto(source, rows, fresh, error, reason);
+    bool ok = OpenSource(in, Holding::kAlone, &source, &rows, error, reason);
+    // A load takes no file past the core's ceiling, whatever its header says, as when loads
+    // read the file whole.
+    if (source.reader == nullptr && source.file.length > kMaxBmpInput) {
+        Answer(reason, SystemReason::kNone);
+        ok = Answer(error, BmpError::kTooLarge);
+    }
+    ok = ok && ReadRowsInto(source, rows, fresh.image, error, reason);
     ok = FinishSource(source, ok, error, reason);
     if (ok) {
-        image.Swap(fresh);
+        image.Swap(fresh.image);
     }
-    fresh.Release();
     return ok;
 }
 

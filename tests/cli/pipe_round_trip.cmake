@@ -20,3 +20,13 @@ execute_process(COMMAND ${EMULATOR} ${CLI} info - INPUT_FILE ${DATA}/in_3x2.bmp
 if(NOT said MATCHES "^3x2\r?\n$")
   message(FATAL_ERROR "info - said: ${said}")
 endif()
+# An endless pipe is refused as too large, as a file past 2 GiB is, and nothing is written.
+if(NOT EMULATOR)
+  file(REMOVE ${OUT})
+  execute_process(COMMAND yes COMMAND ${CLI} add - ${OUT} 0 0 0 RESULTS_VARIABLE codes
+                  ERROR_VARIABLE said)
+  list(GET codes 1 code)
+  if(NOT code EQUAL 1 OR NOT said MATCHES "cannot load -: too large for memory\n$" OR EXISTS ${OUT})
+    message(FATAL_ERROR "an endless pipe: exit ${code}, ${said}")
+  endif()
+endif()

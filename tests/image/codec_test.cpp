@@ -74,6 +74,11 @@ TEST(CodecTest, ReadersMatchTheModels) {
     const Picture before = Capture(s.image);
     EXPECT_FALSE(LoadBmp(s.image, path.c_str(), &error));
     EXPECT_EQ(error, BmpError::kTooLarge);
+    // Nor does a load take a small picture from a file that long.
+    ASSERT_TRUE(WriteFileBytes(path, MakeBmp(1, 1)));
+    fs::resize_file(path, 54 + uint64_t{90000} * 25000, refused);
+    EXPECT_FALSE(LoadBmp(s.image, path.c_str(), &error)) << "1x1 in a file past 2 GiB";
+    EXPECT_EQ(error, BmpError::kTooLarge);
     EXPECT_EQ(Capture(s.image), before);
 }
 
