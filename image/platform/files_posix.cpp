@@ -130,7 +130,9 @@ constexpr int kMaxLinks = 40;
 
 // A plain open follows a link in a sticky, world-writable folder only for the link's owner, or
 // when the folder's owner owns the link too, so that nobody can aim another user's save through
-// /tmp at a file of their choosing. The rule holds here whether or not the system enforces it.
+// /tmp at a file of their choosing. The links a save follows itself, those at the end of the
+// path, keep the rule whether or not the system enforces it; links among the folders above are
+// the system's to follow, as for any open.
 bool MayFollow(const std::string& link, uid_t linkOwner) {
     const std::string folder = FolderOf(link);
     struct stat st;
