@@ -50,7 +50,11 @@ TEST(CliTest, DoesTheWorkAndExitsZero) {
          "usage:\n"
          "  velmora-cli info IN.bmp                                   print WIDTHxHEIGHT\n"
          "  velmora-cli add IN.bmp OUT.bmp R G B                      add R G B to every pixel\n"
-         "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"},
+         "  velmora-cli stamp IN.bmp OUT.bmp R G B PEN X,Y [X,Y ...]  one pen stamp per point\n"
+         "  velmora-cli copy IN.bmp                                   put IN on the clipboard\n"
+         "  velmora-cli paste OUT.bmp                                 save the clipboard's bitmap\n"
+         "  velmora-cli add-all R G B --to DIR | --in-place [-j N] [--quiet] FILE...\n"
+         "                                  add R G B to many files, on every core (-j: threads)\n"},
         {"stamp pic.bmp pic.bmp -90 90 200 4 0,0 8,5 4,3 4,3 -2147483648,2147483647", "|"},
 #ifdef _WIN32
         {"copy pic.bmp", "|"},  // paste saves what it put on the clipboard
