@@ -16,6 +16,11 @@ cp "$work/in.bmp" "$work/second.bmp"
 find_window() {  # PATTERN: the first visible window so named, within 20 s
   timeout 20 sh -c 'until xdotool search --onlyvisible --name "$0" | grep -m1 .; do sleep .2; done' "$1" 2>/dev/null
 }
+# PATTERN: Escape to that dialog until it is gone, as a key sent before it has the focus is lost.
+dismiss() {
+  timeout 20 sh -c 'while w=$(xdotool search --onlyvisible --name "$0" | head -1) && [ -n "$w" ]; do
+    xdotool windowfocus --sync "$w" key --clearmodifiers Escape sleep .5; done' "$1" 2>/dev/null
+}
 start_velmora() {  # ARGS...: sets app_pid and window
   (cd "$work" && exec wine "$build_root/windows/shell/velmora.exe" "$@" </dev/null >/dev/null 2>&1) &
   app_pid=$!
@@ -58,9 +63,11 @@ check "Ctrl+S after a stamp saves the stroke: pixel (150,100), blue first" \
   test "$(od -An -tu1 -j $((54 + 799 * 900 + 3 * 150)) -N 3 "$work/in.bmp" | xargs)" = "160 80 100"
 xdotool key --clearmodifiers ctrl+o
 check "Ctrl+O shows the open dialog" find_window '^開く$'
-xdotool key --clearmodifiers Escape sleep 0.3 windowfocus --sync "$window" key --clearmodifiers ctrl+shift+s
+dismiss '^開く$'
+xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+shift+s
 check "Ctrl+Shift+S shows the save dialog" find_window '^保存$'
-xdotool key --clearmodifiers Escape sleep .3 windowfocus --sync "$window" key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
+dismiss '^保存$'
+xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
 check "Ctrl+C, Ctrl+V pastes the picture, with no name" find_window '^Velmora - $'
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+f x
 timeout 10 tail --pid="$app_pid" -f /dev/null
@@ -78,7 +85,7 @@ check "velmora.exe declares per-monitor awareness" \
   grep -q PerMonitorV2 <(strings "$build_root/windows/shell/velmora.exe")
 layout_test() {  # SCALE: the window tests' layout check, its failures shown
   VELMORA_TEST_DPI=$1 wine "$build_root/windows/tests/shell/shell_tests.exe" --gtest_filter=*Layout* \
-    </dev/null 2>&1 | iconv -c -f CP932 -t UTF-8 | grep -A4 Failure
+    </dev/null 2>&1 | iconv -c -f CP932 -t UTF-8 | grep -A4 Failure >&2
   [ "${PIPESTATUS[0]}" = 0 ]
 }
 shown_at_one_to_one() {  # PNG: the checks, from its first magenta pixel

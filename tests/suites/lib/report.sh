@@ -1,9 +1,10 @@
-# `check NAME COMMAND...` counts its status; `finish` prints CTest's closing line.
+# `check NAME COMMAND...` counts its status, the command's output unseen; `finish` prints
+# CTest's closing line.
 passed=0 failed=0
 check() {
   local name=$1 verdict
   shift
-  if "$@"; then passed=$((passed + 1)) verdict=passed; else failed=$((failed + 1)) verdict=FAILED; fi
+  if "$@" >/dev/null; then passed=$((passed + 1)) verdict=passed; else failed=$((failed + 1)) verdict=FAILED; fi
   echo "  $verdict: $name"
 }
 finish() {
