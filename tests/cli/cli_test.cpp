@@ -129,8 +129,8 @@ constexpr char kBatch[] = "add-all 5 0 -9 --to d link.bmp";
 constexpr char kForeign[] =
     "velmora-cli: cannot save d/link.bmp: another user's link in a shared folder\n";
 
-// A save lands at the end of the links, which stay; a hard link, or one to what is not a file,
-// goes.
+// A save lands at the end of the links, which stay; a hard link, or a link to what is not a
+// file, gets a file of its own.
 TEST(CliTest, SavesThroughLinksTheSystemWouldFollow) {
     constexpr uid_t kAsMade = uid_t(-1);  // to chown: the owner stays
     constexpr uid_t kNobody = 65534;
