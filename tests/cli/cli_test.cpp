@@ -147,6 +147,7 @@ TEST(CliTest, SavesThroughLinksTheSystemWouldFollow) {
         {"a hard link", kStamp, nullptr, 0755, kAsMade, kAsMade, "d/link.bmp"},
         {"a link to a pipe", kAdd, "pipe", 0755, kAsMade, kAsMade, "d/link.bmp"},
         {"another's link in a sticky folder", kBatch, "real.bmp", 01777, kAsMade, kNobody, nullptr},
+        {"the folder owner's link", kAdd, "real.bmp", 01777, kNobody, kNobody, "d/real.bmp"},
         {"own link in a sticky folder", kStamp, "real.bmp", 01777, kNobody, kAsMade, "d/real.bmp"},
     };
     for (const auto& row : cases) {
