@@ -8,13 +8,10 @@
 
 StandInClipboard g_standIn;
 
-namespace {
 using MovableBlock = std::vector<uint8_t>;
-MovableBlock* g_dib = nullptr;  // the clipboard's block, owned by the clipboard
-}  // namespace
 
 bool PlatformOpenClipboard() {
-    if (g_standIn.faults.heldElsewhere || g_standIn.open)
+    if (g_standIn.heldElsewhere || g_standIn.open)
         return false;
     g_standIn.open = true;
     return true;
@@ -27,27 +24,25 @@ void PlatformCloseClipboard() {
 bool PlatformEmptyClipboard() {
     if (!g_standIn.open)
         return false;
-    PlatformFreeMovable(g_dib);
-    g_dib = nullptr;
+    PlatformFreeMovable(g_standIn.block);
+    g_standIn.block = nullptr;
     return true;
 }
 
 ClipboardBlock PlatformGetClipboardDib() {
-    return g_standIn.open ? g_dib : nullptr;
+    return g_standIn.open ? g_standIn.block : nullptr;
 }
 
 bool PlatformSetClipboardDib(ClipboardBlock block) {
-    if (!g_standIn.open || g_standIn.faults.setFails || block == nullptr)
+    if (!g_standIn.open || g_standIn.setFails || block == nullptr)
         return false;
-    if (g_dib != block)
-        PlatformFreeMovable(g_dib);
-    g_dib = static_cast<MovableBlock*>(block);
+    if (g_standIn.block != block)
+        PlatformFreeMovable(g_standIn.block);
+    g_standIn.block = block;
     return true;
 }
 
 ClipboardBlock PlatformAllocMovable(size_t size) {
-    if (g_standIn.faults.allocFails)
-        return nullptr;
     ++g_standIn.liveBlocks;
     return new MovableBlock(size);
 }
@@ -63,7 +58,7 @@ size_t PlatformMovableSize(ClipboardBlock block) {
 
 // Unlocks are counted whatever the block, so that an unpaired unlock shows as well as a lock left.
 uint8_t* PlatformLockMovable(ClipboardBlock block) {
-    if (block == nullptr || g_standIn.faults.lockFails)
+    if (block == nullptr || g_standIn.lockFails)
         return nullptr;
     ++g_standIn.outstandingLocks;
     return static_cast<MovableBlock*>(block)->data();
@@ -74,8 +69,6 @@ void PlatformUnlockMovable(ClipboardBlock) {
 }
 
 void StandInReset() {
-    g_standIn.faults = {};
-    g_standIn.open = false;
-    PlatformFreeMovable(g_dib);
-    g_dib = nullptr;
+    PlatformFreeMovable(g_standIn.block);
+    g_standIn = {};
 }

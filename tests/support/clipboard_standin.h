@@ -5,17 +5,15 @@
 #include <cstddef>
 
 struct StandInClipboard {
-    struct Faults {
-        bool heldElsewhere = false;  // opening fails as if another program held the clipboard
-        bool allocFails = false;     // every movable allocation fails
-        bool lockFails = false;      // every lock fails
-        bool setFails = false;       // the clipboard refuses to take a block over
-    } faults;
+    bool heldElsewhere = false;  // opening fails as if another program held the clipboard
+    bool lockFails = false;      // every lock fails
+    bool setFails = false;       // the clipboard refuses to take a block over
     bool open = false;
+    void* block = nullptr;     // the clipboard's own
     size_t liveBlocks = 0;     // movable blocks not yet freed, the clipboard's own included
     int outstandingLocks = 0;  // locks taken less unlocks, over every block
 };
 extern StandInClipboard g_standIn;
 
-// Drops the clipboard's block and any faults, and closes the clipboard.
+// Frees the clipboard's block and starts over: closed, without faults.
 void StandInReset();

@@ -65,13 +65,20 @@ inline Picture Blank(int32_t width, int32_t height) {
     return p;
 }
 
-// The verdicts, in 64 bits straight from the headers, and the rows they read.
-inline void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int bytes, Picture* out) {
-    for (int64_t i = 0; i < int64_t{out->width} * out->height; ++i) {
-        const uint8_t* px =
-            &in[offset + (out->height - 1 - i / out->width) * stride + i % out->width * bytes];
-        std::copy(px, px + bytes, out->At(i % out->width, i / out->width));
+// The verdicts, in 64 bits straight from the headers, and the rows they read: height rows of
+// width pixels, bytes each, bottom row first from offset, or false when they do not fit.
+inline bool ModelRows(const Bytes& in, uint64_t offset, int64_t width, int64_t height, int bytes,
+                      Picture* out) {
+    const uint64_t stride = bytes == 4 ? width * 4 : (width * 3 + 3) / 4 * 4;
+    // Divided: the widest image's rows times the tallest would pass 64 bits.
+    if (offset > in.size() || uint64_t(height) > (in.size() - offset) / stride)
+        return false;
+    *out = Blank(int32_t(width), int32_t(height));
+    for (int64_t i = 0; i < width * height; ++i) {
+        const uint8_t* px = &in[offset + (height - 1 - i / width) * stride + i % width * bytes];
+        std::copy(px, px + bytes, out->At(i % width, i / width));
     }
+    return true;
 }
 
 inline BmpError ModelBmp(const Bytes& f, Picture* out) {
@@ -81,13 +88,8 @@ inline BmpError ModelBmp(const Bytes& f, Picture* out) {
     const int64_t height = int32_t(GetLe32(f, 22));
     if (width < 1 || height < 1)
         return BmpError::kBadSize;
-    const uint64_t offset = GetLe32(f, 10);
-    const uint64_t stride = (width * 3 + 3) / 4 * 4;
-    if (offset + stride * height > f.size())
-        return BmpError::kTruncated;
-    *out = Blank(int32_t(width), int32_t(height));
-    ModelRows(f, offset, stride, 3, out);
-    return BmpError::kNone;
+    return ModelRows(f, GetLe32(f, 10), width, height, 3, out) ? BmpError::kNone
+                                                               : BmpError::kTruncated;
 }
 
 inline bool ModelDib(const Bytes& b, Picture* out) {
@@ -98,14 +100,8 @@ inline bool ModelDib(const Bytes& b, Picture* out) {
     const int64_t height = int32_t(GetLe32(b, 8));
     const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
     const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0) + GetLe32(b, 32) * 4ull;
-    const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;
-    // Divided: the widest image's rows times the tallest would pass 64 bits.
-    if ((bits != 24 && bits != 32) || width < 1 || height < 1 || offset > b.size() ||
-        uint64_t(height) > (b.size() - offset) / stride)
-        return false;
-    *out = Blank(int32_t(width), int32_t(height));
-    ModelRows(b, offset, stride, bits / 8, out);
-    return true;
+    return (bits == 24 || bits == 32) && width > 0 && height > 0 &&
+           ModelRows(b, offset, width, height, bits / 8, out);
 }
 
 // Each channel plus its offset, clamped to 0..255; the fourth byte kept.
