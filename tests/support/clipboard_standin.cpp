@@ -36,8 +36,7 @@ ClipboardBlock PlatformGetClipboardDib() {
 bool PlatformSetClipboardDib(ClipboardBlock block) {
     if (!g_standIn.open || g_standIn.setFails || block == nullptr)
         return false;
-    if (g_standIn.block != block)
-        PlatformFreeMovable(g_standIn.block);
+    PlatformFreeMovable(g_standIn.block);
     g_standIn.block = block;
     return true;
 }

@@ -1,5 +1,4 @@
-// The clipboard for tests off Windows: one block held inside this process, whose rare failures
-// can be made to happen on purpose and which tells what was left behind.
+// The clipboard off Windows, whose rare failures a test can make happen.
 #pragma once
 
 #include <cstddef>

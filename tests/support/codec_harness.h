@@ -1,7 +1,5 @@
-// Every way of reading a file, and the streamed add, held against the models at once.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "image/bmp_file_internal.h"
@@ -46,12 +44,11 @@ inline std::string Said(bool taken, BmpError error, SystemReason reason, const s
 }
 
 // What differs from the models, or "": the input as a clipboard block, as a BMP in memory of its
-// exact length and from a pipe read to its end, and given a path, from the file and through the
-// streamed add from the file and from a pipe; the file alone in its folder. A refused add keeps the
-// old OUT; a pipe writes nothing for an input short within its first block, over half a block.
+// exact length and from a pipe read to its end, and given a path alone in its folder, from the
+// file and through the streamed add from the file and from a pipe. A refused add keeps the old
+// OUT; a pipe writes nothing for an input short within its first block, over half a block.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
-    std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
-    std::copy(input.begin(), input.end(), exact.get());
+    const Bytes exact = input;  // no spare capacity for a reader to overrun unseen
     Picture dib, bmp;
     const bool block = ModelDib(input, &dib);
     const BmpError verdict = ModelBmp(input, &bmp);
@@ -74,7 +71,6 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     // A pipe's header is believed before its rows are counted: keep its block in fuzzing bounds.
     const bool huge = input.size() >= 30 && ImageBlockSize(int32_t(GetLe32(input, 18)),
                                                            int32_t(GetLe32(input, 22))) > 1 << 25;
-    const fs::path folder = fs::path(path).parent_path();
     static const std::string ways[] = {"clipboard", "memory",   "pipe",         "failing pipe",
                                        "file",      "streamed", "streamed pipe"};
     for (int way = 0; way < (path.empty() ? 4 : 7); ++way) {
@@ -86,24 +82,19 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
         SystemReason reason = way >= 2 ? SystemReason::kDiskFull : SystemReason::kNone;
         PipeEnds ends(input, way == 3 ? input.size() : SIZE_MAX);
         const BmpInput in{way == 4 || way == 5 ? path.c_str() : nullptr, &ends.reader, &blocks};
-        const bool piped = way == 2 || way == 3 || way == 6;
-        std::string got;
-        std::string want;
         bool taken = false;
+        std::string got;
         if (way < 5) {
-            s.image.Create(2, 3);
-            Scramble(s.image, uint32_t(input.size()));
+            Scramble(s.image, uint32_t(input.size() + way));
             const Picture before = Capture(s.image);
-            taken = way == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
-                    : way == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
+            taken = way == 0   ? ReadDibBlock(s.image, exact.data(), input.size())
+                    : way == 1 ? DecodeBmp(s.image, exact.data(), input.size(), &error)
                                : LoadBmpFrom(s.image, in, &error, &reason);
             const Picture now = Capture(s.image);
             const Picture model = taken ? (way ? bmp : dib) : before;
-            static_cast<void>(now == model);  // so that Describe names the first difference
-            got = Describe(now);
-            want = Describe(model);
+            got = now == model ? "as wanted" : "picture differs";
         } else {
-            if (way == 5) {  // from the picture the file loaded, or the old one that it kept
+            if (way == 5) {  // the picture the file gave, or the old one it kept, added to
                 size_t length = 0;
                 AddToWholeImage(s.image, settings);
                 EncodeBmp(s.image, encoded, &length);
@@ -113,14 +104,17 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
             taken = StreamBmp(in, to, settings, &error, &reason);
             const Bytes written = way == 6 ? ends.written : ReadFileBytes(out);
             const bool cut = !accept && written.size() <= (cutLate ? input.size() + 54 : 0);
-            const auto files = way == 6 ? 2 : std::distance(fs::directory_iterator(folder), {});
-            got = (written == wanted || (way == 6 && cut) ? "out as wanted" : "out differs") +
-                  (", files " + std::to_string(files));
-            want = "out as wanted, files 2";
+            const auto files =
+                std::distance(fs::directory_iterator(fs::path(path).parent_path()), {});
+            got = (written == wanted || (way == 6 && cut)) && files == 2
+                      ? "as wanted"
+                      : "out differs, files " + std::to_string(files);
         }
         const bool accepted = way == 0 ? block : expected == BmpError::kNone;
-        const std::string said = Said(taken, error, reason, got, piped ? ends.at : input.size());
-        const std::string model = Said(accepted, expected, SystemReason::kNone, want, input.size());
+        const size_t read = way == 2 || way == 3 || way == 6 ? ends.at : input.size();
+        const std::string said = Said(taken, error, reason, got, read);
+        const std::string model =
+            Said(accepted, expected, SystemReason::kNone, "as wanted", input.size());
         if (said != model)
             return ways[way] + ", " + std::to_string(input.size()) + " bytes: " + said + "; want " +
                    model;

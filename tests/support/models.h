@@ -1,11 +1,8 @@
-// What the core is held to: pictures as plain bytes, and the readers and the addition modelled
-// straight from the headers in 64 bits.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <ostream>
-#include <string>
 
 #include "image/bmp_file.h"
 #include "image/pixel_addition.h"
@@ -36,20 +33,14 @@ inline bool operator==(const Picture& got, const Picture& want) {
 
 // The size, and after a failed comparison the first differing header byte or pixel byte (0
 // blue, 1 green, 2 red, 3 the fourth), so that EXPECT_EQ names it with got and want.
-inline std::string Describe(const Picture& p) {
-    const std::string size = std::to_string(p.width) + "x" + std::to_string(p.height);
-    const size_t at = p.firstDifference;
-    if (at >= p.block.size())
-        return size;
-    const size_t pixel = (at - 40) / 4;
-    const std::string where = at < 40 ? ", header byte " + std::to_string(at)
-                                      : ", pixel (" + std::to_string(pixel % size_t(p.width)) +
-                                            "," + std::to_string(pixel / size_t(p.width)) +
-                                            ") byte " + std::to_string((at - 40) % 4);
-    return size + where + " = " + std::to_string(p.block[at]);
-}
 inline void PrintTo(const Picture& p, std::ostream* out) {
-    *out << Describe(p);
+    const size_t at = p.firstDifference;
+    *out << p.width << "x" << p.height;
+    if (at < 40 && at < p.block.size())
+        *out << ", header byte " << at << " = " << int(p.block[at]);
+    else if (at < p.block.size())
+        *out << ", pixel (" << (at - 40) / 4 % p.width << "," << (at - 40) / 4 / p.width
+             << ") byte " << (at - 40) % 4 << " = " << int(p.block[at]);
 }
 
 inline Picture Capture(const PixelImage& image) {
