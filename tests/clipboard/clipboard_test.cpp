@@ -6,8 +6,7 @@
 #include "tests/support/clipboard_standin.h"
 #endif
 
-// The block's own layout is held by the save sweep; here, that a paste gets back what a copy
-// published, the fourth bytes dropped.
+// What a copy published, a paste gets back without the fourth bytes.
 TEST(ClipboardTest, CopyPublishesWhatPasteReads) {
     ScopedImage s;
     ScopedImage pasted;
@@ -21,29 +20,26 @@ TEST(ClipboardTest, CopyPublishesWhatPasteReads) {
 }
 
 #ifndef _WIN32
-// A copy that fails frees what it made, and leaves no lock or open clipboard behind.
+// A copy that fails frees what it made, leaves no lock or open clipboard behind, and keeps the
+// block copied before unless it emptied the clipboard first.
 TEST(ClipboardTest, FaultsLeaveNoBlockLockOrOpenClipboard) {
     const struct {
         const char* name;
-        bool StandInClipboard::*fault;
-        size_t liveBlocks;  // the block copied before stays unless the failed copy emptied it
-    } cases[] = {
-        {"held by another program", &StandInClipboard::heldElsewhere, 1},
-        {"no lock", &StandInClipboard::lockFails, 1},
-        {"set refused", &StandInClipboard::setFails, 0},
-    };
+        StandInClipboard::Fault fault;
+    } cases[] = {{"held by another program", StandInClipboard::kHeldElsewhere},
+                 {"no lock", StandInClipboard::kLockFails},
+                 {"set refused", StandInClipboard::kSetFails}};
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         StandInReset();
-        ScopedImage earlier;
-        ScopedImage later;
-        CopyToClipboard(earlier.image);
-        g_standIn.*row.fault = true;
+        ScopedImage s;
+        CopyToClipboard(s.image);
+        g_standIn.fault = row.fault;
         bool published = true;
-        CopyToClipboard(later.image, &published);
+        CopyToClipboard(s.image, &published);
         EXPECT_FALSE(published);
-        EXPECT_FALSE(PasteFromClipboard(later.image));
-        EXPECT_EQ(g_standIn.liveBlocks, row.liveBlocks);
+        EXPECT_FALSE(PasteFromClipboard(s.image));
+        EXPECT_EQ(g_standIn.liveBlocks, row.fault == StandInClipboard::kSetFails ? 0u : 1u);
         EXPECT_EQ(g_standIn.outstandingLocks, 0);
         EXPECT_FALSE(g_standIn.open);
     }

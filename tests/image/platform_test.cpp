@@ -33,9 +33,8 @@ TEST(PlatformTest, FailedSavesKeepTheEarlierFile) {
         {"cut off one byte short", SystemReason::kNone, 49205, 0777, 0666},
         {"a read-only folder", SystemReason::kDenied, RLIM_INFINITY, 0555, 0666},
         {"a read-only file", SystemReason::kDenied, RLIM_INFINITY, 0777, 0444}};
-    // Root ignores permission bits: each save runs as "nobody" (its root groups grant no write
-    // here), then the saved ID returns. In a sticky folder only the rename fails, the old file
-    // being root's.
+    // Root ignores permission bits: each save runs as "nobody", then the saved ID returns. In a
+    // sticky folder only the rename fails, the old file being root's.
     const bool root = geteuid() == 0;
     if (root)
         faults.push_back({"a sticky folder", SystemReason::kDenied, RLIM_INFINITY, 01777, 0666});

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 
 #include "tests/support/scratch.h"
 
@@ -30,13 +29,12 @@ inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t head
         PutLe32(b, at, at < 20 ? fields[at / 4] : at == 32 ? colours : 0);
     for (uint32_t i = 0; masks && i < 3; ++i)
         PutLe32(b, 40 + 4 * i, 0xFF0000u >> (8 * i));
-    for (int32_t i = 0; i < width * height; ++i) {
-        const int32_t x = i % width;
-        const int32_t y = i / width;
-        const uint8_t px[4] = {uint8_t(11 * x + 7 * y + 3), uint8_t(5 * x + 29 * y + 2),
-                               uint8_t(17 * x + 3 * y + 1), uint8_t(0x80 | (x * 8 + y))};
-        std::copy(px, px + bits / 8, &b[head + (height - 1 - y) * stride + x * bits / 8]);
-    }
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) {
+            const uint8_t px[4] = {uint8_t(11 * x + 7 * y + 3), uint8_t(5 * x + 29 * y + 2),
+                                   uint8_t(17 * x + 3 * y + 1), uint8_t(0x80 | (x * 8 + y))};
+            std::copy(px, px + bits / 8, &b[head + (height - 1 - y) * stride + x * bits / 8]);
+        }
     return b;
 }
 

@@ -1,5 +1,4 @@
-// Keeps the contract the core relies on (open and close, one block taken over on set, locks
-// paired with unlocks), so that what the core does wrong shows in the counts.
+// Keeps the contract the core relies on, so that what the core does wrong shows in the counts.
 #include "tests/support/clipboard_standin.h"
 
 #include <vector>
@@ -11,7 +10,7 @@ StandInClipboard g_standIn;
 using MovableBlock = std::vector<uint8_t>;
 
 bool PlatformOpenClipboard() {
-    if (g_standIn.heldElsewhere || g_standIn.open)
+    if (g_standIn.fault == StandInClipboard::kHeldElsewhere || g_standIn.open)
         return false;
     g_standIn.open = true;
     return true;
@@ -34,7 +33,7 @@ ClipboardBlock PlatformGetClipboardDib() {
 }
 
 bool PlatformSetClipboardDib(ClipboardBlock block) {
-    if (!g_standIn.open || g_standIn.setFails || block == nullptr)
+    if (!g_standIn.open || g_standIn.fault == StandInClipboard::kSetFails || block == nullptr)
         return false;
     PlatformFreeMovable(g_standIn.block);
     g_standIn.block = block;
@@ -57,7 +56,7 @@ size_t PlatformMovableSize(ClipboardBlock block) {
 
 // Unlocks are counted whatever the block, so that an unpaired unlock shows as well as a lock left.
 uint8_t* PlatformLockMovable(ClipboardBlock block) {
-    if (block == nullptr || g_standIn.lockFails)
+    if (block == nullptr || g_standIn.fault == StandInClipboard::kLockFails)
         return nullptr;
     ++g_standIn.outstandingLocks;
     return static_cast<MovableBlock*>(block)->data();

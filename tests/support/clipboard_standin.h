@@ -4,15 +4,12 @@
 #include <cstddef>
 
 struct StandInClipboard {
-    bool heldElsewhere = false;  // opening fails as if another program held the clipboard
-    bool lockFails = false;      // every lock fails
-    bool setFails = false;       // the clipboard refuses to take a block over
+    // What fails on purpose: the opening (held by another program), every lock, or the taking over.
+    enum Fault { kNone, kHeldElsewhere, kLockFails, kSetFails } fault = kNone;
     bool open = false;
     void* block = nullptr;     // the clipboard's own
     size_t liveBlocks = 0;     // movable blocks not yet freed, the clipboard's own included
     int outstandingLocks = 0;  // locks taken less unlocks, over every block
 };
 extern StandInClipboard g_standIn;
-
-// Frees the clipboard's block and starts over: closed, without faults.
-void StandInReset();
+void StandInReset();  // closed, empty, without faults

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 #include "image/bmp_file_internal.h"
 #include "image/clipboard_dib.h"
 #include "tests/support/models.h"
@@ -36,17 +34,16 @@ struct PipeEnds {
     const ByteWriter writer{Write, this};
 };
 
-// A way's answers in words, so that a mismatch shows which of them differed from the model's.
 inline std::string Said(bool taken, BmpError error, SystemReason reason, const std::string& out,
                         size_t read) {
     return (taken ? "taken, " : "refused, ") + std::string(DescribeBmpError(error)) + ", reason " +
            std::to_string(int(reason)) + ", " + out + ", read " + std::to_string(read);
 }
 
-// What differs from the models, or "": the input as a clipboard block, as a BMP in memory of its
-// exact length and from a pipe read to its end, and given a path alone in its folder, from the
-// file and through the streamed add from the file and from a pipe. A refused add keeps the old
-// OUT; a pipe writes nothing for an input short within its first block, over half a block.
+// What differs from the models, or "": the input as a clipboard block, as a BMP in memory and
+// from a pipe read to its end, and given a path alone in its folder, from the file and through
+// the streamed add from the file and from a pipe, which writes nothing for an input short within
+// its first block, over half a block. A refused add keeps the old OUT.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     const Bytes exact = input;  // no spare capacity for a reader to overrun unseen
     Picture dib, bmp;
@@ -71,6 +68,7 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
     // A pipe's header is believed before its rows are counted: keep its block in fuzzing bounds.
     const bool huge = input.size() >= 30 && ImageBlockSize(int32_t(GetLe32(input, 18)),
                                                            int32_t(GetLe32(input, 22))) > 1 << 25;
+    const fs::path folder = fs::path(path).parent_path();
     static const std::string ways[] = {"clipboard", "memory",   "pipe",         "failing pipe",
                                        "file",      "streamed", "streamed pipe"};
     for (int way = 0; way < (path.empty() ? 4 : 7); ++way) {
@@ -90,9 +88,8 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
             taken = way == 0   ? ReadDibBlock(s.image, exact.data(), input.size())
                     : way == 1 ? DecodeBmp(s.image, exact.data(), input.size(), &error)
                                : LoadBmpFrom(s.image, in, &error, &reason);
-            const Picture now = Capture(s.image);
-            const Picture model = taken ? (way ? bmp : dib) : before;
-            got = now == model ? "as wanted" : "picture differs";
+            const Picture& model = taken ? (way ? bmp : dib) : before;
+            got = Capture(s.image) == model ? "as wanted" : "picture differs";
         } else {
             if (way == 5) {  // the picture the file gave, or the old one it kept, added to
                 size_t length = 0;
@@ -104,15 +101,12 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
             taken = StreamBmp(in, to, settings, &error, &reason);
             const Bytes written = way == 6 ? ends.written : ReadFileBytes(out);
             const bool cut = !accept && written.size() <= (cutLate ? input.size() + 54 : 0);
-            const auto files =
-                std::distance(fs::directory_iterator(fs::path(path).parent_path()), {});
-            got = (written == wanted || (way == 6 && cut)) && files == 2
-                      ? "as wanted"
-                      : "out differs, files " + std::to_string(files);
+            const bool alone = std::distance(fs::directory_iterator(folder), {}) == 2;
+            got = (written == wanted || (way == 6 && cut)) && alone ? "as wanted" : "out differs";
         }
         const bool accepted = way == 0 ? block : expected == BmpError::kNone;
-        const size_t read = way == 2 || way == 3 || way == 6 ? ends.at : input.size();
-        const std::string said = Said(taken, error, reason, got, read);
+        const bool piped = way == 2 || way == 3 || way == 6;
+        const std::string said = Said(taken, error, reason, got, piped ? ends.at : input.size());
         const std::string model =
             Said(accepted, expected, SystemReason::kNone, "as wanted", input.size());
         if (said != model)

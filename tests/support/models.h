@@ -1,7 +1,5 @@
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
 #include <ostream>
 
 #include "image/bmp_file.h"
@@ -14,7 +12,6 @@ inline void Scramble(PixelImage& image, uint32_t seed) {
         image.RowPixels(0)[i] = uint8_t(i / 4 * (i % 4 * 2 + 1) * 37 + seed * (i % 4 + 3));
 }
 
-// All there is to see of an image: its size and its whole block, header included.
 struct Picture {
     int32_t width = 0;
     int32_t height = 0;
@@ -31,8 +28,7 @@ inline bool operator==(const Picture& got, const Picture& want) {
     return at == got.block.end() && other == want.block.end();  // the header holds the size
 }
 
-// The size, and after a failed comparison the first differing header byte or pixel byte (0
-// blue, 1 green, 2 red, 3 the fourth), so that EXPECT_EQ names it with got and want.
+// After a failed comparison, the first differing byte: of the header, or of a pixel (0 blue).
 inline void PrintTo(const Picture& p, std::ostream* out) {
     const size_t at = p.firstDifference;
     *out << p.width << "x" << p.height;
@@ -56,8 +52,7 @@ inline Picture Blank(int32_t width, int32_t height) {
     return p;
 }
 
-// The verdicts, in 64 bits straight from the headers, and the rows they read: height rows of
-// width pixels, bytes each, bottom row first from offset, or false when they do not fit.
+// The verdicts, in 64 bits straight from the headers; false when the rows do not fit.
 inline bool ModelRows(const Bytes& in, uint64_t offset, int64_t width, int64_t height, int bytes,
                       Picture* out) {
     const uint64_t stride = bytes == 4 ? width * 4 : (width * 3 + 3) / 4 * 4;
@@ -95,7 +90,6 @@ inline bool ModelDib(const Bytes& b, Picture* out) {
            ModelRows(b, offset, width, height, bits / 8, out);
 }
 
-// Each channel plus its offset, clamped to 0..255; the fourth byte kept.
 inline void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s) {
     const int64_t offsets[3] = {s.blue, s.green, s.red};
     if (x < 0 || y < 0 || x >= p.width || y >= p.height)
