@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/codec_harness.h"
-
-#ifndef _WIN32
 #include "tests/support/clipboard_standin.h"
-#endif
+#include "tests/support/codec_harness.h"
 
 // What a copy published, a paste gets back without the fourth bytes.
 TEST(ClipboardTest, CopyPublishesWhatPasteReads) {

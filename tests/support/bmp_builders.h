@@ -40,9 +40,7 @@ inline Bytes MakeDib(int32_t width, int32_t height, uint16_t bits, uint32_t head
 
 inline Bytes MakeBmp(int32_t width, int32_t height, uint8_t fill = 0xEE, uint32_t infoSize = 40) {
     Bytes b = MakeDib(width, height, 24, infoSize, 0, fill);
-    b.insert(b.begin(), 14, 0);
-    b[0] = 'B';
-    b[1] = 'M';
+    b.insert(b.begin(), {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     PutLe32(b, 10, 14 + infoSize);
     PutLe32(b, 2, uint32_t(b.size()));
     return b;

@@ -104,14 +104,12 @@ inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
             const bool alone = std::distance(fs::directory_iterator(folder), {}) == 2;
             got = (written == wanted || (way == 6 && cut)) && alone ? "as wanted" : "out differs";
         }
-        const bool accepted = way == 0 ? block : expected == BmpError::kNone;
         const bool piped = way == 2 || way == 3 || way == 6;
         const std::string said = Said(taken, error, reason, got, piped ? ends.at : input.size());
-        const std::string model =
-            Said(accepted, expected, SystemReason::kNone, "as wanted", input.size());
+        const std::string model = Said(way == 0 ? block : expected == BmpError::kNone, expected,
+                                       SystemReason::kNone, "as wanted", input.size());
         if (said != model)
-            return ways[way] + ", " + std::to_string(input.size()) + " bytes: " + said + "; want " +
-                   model;
+            return ways[way] + ": " + said + "; want " + model;
     }
     return "";
 }
