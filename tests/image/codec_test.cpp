@@ -2,24 +2,46 @@
 
 #include "tests/support/codec_harness.h"
 
-// Vector tails, truncations, hostile fields, colour tables, bytes past the rows, from files and
-// pipes; the 13.5 MB file is read in blocks.
-TEST(CodecTest, ReadersMatchTheModels) {
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+// Vector tails, truncations, hostile fields (rows inside the headers or short of the end), colour
+// tables, from files and pipes, the 13.5 MB file in blocks. Saves at the length limit (a relative
+// name of 255, or a whole path of 259 on Windows) lay out every fill length, nothing beside.
+TEST(CodecTest, ReadersMatchTheModelsAndSavesTheFixedLayout) {
     ScratchDir dir;
+    ScratchDir saves;
+    WorkingIn here(saves.root);
     const std::string path = dir.Path("in.bmp");
+#ifdef _WIN32
+    const std::string name = saves.Path(std::string(254 - saves.root.size(), 'n') + ".bmp");
+#else
+    const std::string name = std::string(251, 'n') + ".bmp";
+#endif
     for (int32_t w : {1, 2, 3, 4, 5, 15, 16, 17}) {
-        Bytes tail = MakeBmp(w, 3);
-        tail.insert(tail.end(), 7, 0x5A);
         for (const Bytes& b :
-             {MakeBmp(w, 3), MakeBmp(w, 2, 0, 124), tail, MakeDib(w, 2, 24), MakeDib(w, 2, 32),
-              MakeDib(w, 2, 32, 40, 3), MakeDib(w, 2, 32, 52, 3), MakeDib(w, 2, 24, 124)})
+             {MakeBmp(w, 3), MakeBmp(w, 2, 0, 124), MakeDib(w, 2, 24), MakeDib(w, 2, 32),
+              MakeDib(w, 2, 32, 40, 3), MakeDib(w, 2, 32, 52, 3), MakeDib(w, 2, 24, 124),
+              MakeDib(w, 2, 24, 40, 0, 0xEE, 2), MakeDib(w, 2, 32, 40, 3, 0xEE, 256)})
             EXPECT_EQ(Mismatch(b, path), "") << w;
+        ScopedImage s;
+        const Bytes dib = MakeDib(w, 2, 32);  // fourth bytes to drop
+        ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
+        ASSERT_TRUE(SaveBmp(s.image, name.c_str()));
+        const Bytes want = MakeBmp(w, 2, 0);
+        EXPECT_EQ(ReadFileBytes(name), want) << w;
+        EXPECT_EQ(DibOf(s.image), Bytes(want.begin() + 14, want.end())) << w;
+        EXPECT_EQ(std::distance(fs::directory_iterator(saves.root), {}), 1);
     }
-    const struct {
-        Bytes small;
-        std::vector<size_t> fields;
-    } sweeps[] = {{MakeBmp(3, 2), {10, 18, 22, 28}}, {MakeDib(3, 2, 32), {0, 4, 8, 14, 16, 32}}};
-    for (const auto& [small, fields] : sweeps) {
+    for (const auto& [small, fields] :
+         {std::pair{MakeBmp(3, 2), std::vector<size_t>{10, 18, 22, 28}},
+          {MakeDib(3, 2, 32), {0, 4, 8, 14, 16, 32}}}) {
         for (size_t length = 0; length < small.size(); ++length)
             EXPECT_EQ(Mismatch(Bytes(small.begin(), small.begin() + length), path), "");
         for (size_t at : fields)
@@ -29,16 +51,9 @@ TEST(CodecTest, ReadersMatchTheModels) {
                 EXPECT_EQ(Mismatch(b, path), "") << at << " = " << value;
             }
     }
-    for (uint32_t entries : {2, 256})
-        for (Bytes b : {MakeDib(5, 3, 24), MakeDib(4, 2, 32, 40, 3)}) {
-            b.insert(b.begin() + (b[16] == 3 ? 52 : 40), entries * 4, 0x77);
-            PutLe32(b, 32, entries);
-            EXPECT_EQ(Mismatch(b), "") << entries;
-        }
     EXPECT_EQ(Mismatch(MakeBmp(1501, 3000), path), "");
     ScopedImage s;
     BmpError error = BmpError::kNone;
-    EXPECT_FALSE(LoadBmp(s.image, nullptr));
     EXPECT_FALSE(LoadBmp(s.image, dir.root.c_str(), &error));  // a folder
     EXPECT_EQ(error, BmpError::kCannotOpen);
 #ifndef _WIN32
@@ -62,51 +77,88 @@ TEST(CodecTest, ReadersMatchTheModels) {
     EXPECT_EQ(error, BmpError::kTruncated);
     EXPECT_EQ(Capture(s.image), Blank(128, 128));
 #endif
-    // 30000 x 25000 pixels, 3 GB as an image, in a sparse file.
-    Bytes head = MakeBmp(1, 1);
-    PutLe32(head, 18, 30000);
-    PutLe32(head, 22, 25000);
-    ASSERT_TRUE(WriteFileBytes(path, head));
+    // Nor does a load take a small picture from a file past 2 GiB.
+    ASSERT_TRUE(WriteFileBytes(path, MakeBmp(1, 1)));
     std::error_code refused;
-    fs::resize_file(path, 54 + uint64_t{90000} * 25000, refused);
+    fs::resize_file(path, uint64_t{kMaxBmpInput} + 1, refused);
     if (refused)
-        GTEST_SKIP() << "no sparse file of 2.25 GB here: " << refused.message();
+        GTEST_SKIP() << "no sparse file past 2 GiB here: " << refused.message();
     const Picture before = Capture(s.image);
     EXPECT_FALSE(LoadBmp(s.image, path.c_str(), &error));
-    EXPECT_EQ(error, BmpError::kTooLarge);
-    // Nor does a load take a small picture from a file that long.
-    ASSERT_TRUE(WriteFileBytes(path, MakeBmp(1, 1)));
-    fs::resize_file(path, 54 + uint64_t{90000} * 25000, refused);
-    EXPECT_FALSE(LoadBmp(s.image, path.c_str(), &error)) << "1x1 in a file past 2 GiB";
     EXPECT_EQ(error, BmpError::kTooLarge);
     EXPECT_EQ(Capture(s.image), before);
 }
 
-// Even under the longest name (relative) or, on Windows, the longest whole path.
-TEST(CodecTest, SavesTheFixedLayoutOverAnOldFile) {
+// The old file stays, with nothing beside it; a refusal the user can act on is named.
+TEST(CodecTest, FailedSavesKeepTheEarlierFile) {
+    struct SaveFault {
+        const char* name;
+        SystemReason reason;  // what the failure must name
 #ifdef _WIN32
-    const size_t longest[2] = {250, 259};
+        bool readOnly;  // or else held open by a reader
 #else
-    const size_t longest[2] = {255, 0};
+        rlim_t sizeLimit;  // how far the new file may grow
+        mode_t folderMode;
+        mode_t fileMode;
 #endif
-    for (bool whole : {false, true}) {
+    };
+#ifdef _WIN32
+    std::vector<SaveFault> faults{{"held open by a reader", SystemReason::kInUse, false},
+                                  {"a read-only file", SystemReason::kDenied, true}};
+#else
+    std::vector<SaveFault> faults{
+        {"cut off one byte short", SystemReason::kNone, 49205, 0777, 0666},
+        {"a read-only folder", SystemReason::kDenied, RLIM_INFINITY, 0555, 0666},
+        {"a read-only file", SystemReason::kDenied, RLIM_INFINITY, 0777, 0444}};
+    // Root ignores permission bits: each save runs as "nobody", then the saved ID returns. In a
+    // sticky folder only the rename fails, the old file being root's.
+    const bool root = geteuid() == 0;
+    if (root)
+        faults.push_back({"a sticky folder", SystemReason::kDenied, RLIM_INFINITY, 01777, 0666});
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+#endif
+    ScopedImage s;
+    for (const SaveFault& fault : faults) {
+        SCOPED_TRACE(fault.name);
         ScratchDir dir;
-        WorkingIn here(dir.root);
-        const size_t length = whole ? longest[1] - dir.root.size() - 1 : longest[0];
-        const std::string name = std::string(length - 4, 'n') + ".bmp";
-        // Every fill length, 0 to 3 bytes a row, in the file and in the clipboard's block.
-        for (auto [width, height] :
-             {std::pair{1501, 3000}, {17, 2}, {16, 2}, {5, 3}, {3, 1}, {2, 2}, {1, 2}}) {
-            ScopedImage s;
-            const Bytes dib = MakeDib(width, height, 32);  // fourth bytes to drop
-            ASSERT_TRUE(ReadDibBlock(s.image, dib.data(), dib.size()));
-            ASSERT_TRUE(SaveBmp(s.image, (whole ? dir.Path(name) : name).c_str())) << whole;
-            const Bytes want = MakeBmp(width, height, 0);
-            EXPECT_EQ(ReadFileBytes(name), want) << width;
-            EXPECT_EQ(DibOf(s.image), Bytes(want.begin() + 14, want.end())) << width;
-            EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1);
+        const std::string target = dir.Path("p.bmp");
+        ASSERT_TRUE(WriteFileBytes(target, MakeBmp(2, 2)));
+#ifdef _WIN32
+        HANDLE held = nullptr;
+        if (fault.readOnly)
+            SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+        else
+            held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+#else
+        chmod(dir.root.c_str(), fault.folderMode);
+        chmod(target.c_str(), fault.fileMode);
+        const rlimit capped{fault.sizeLimit, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &capped);
+        if (root) {
+            EXPECT_EQ(setresgid(65534, 65534, 0), 0);
+            EXPECT_EQ(setresuid(65534, 65534, 0), 0);
         }
-        if (!longest[1])
-            break;
+#endif
+        BmpError error = BmpError::kNone;
+        SystemReason reason = SystemReason::kNone;
+        const bool saved = SaveBmp(s.image, target.c_str(), &error, &reason);
+#ifdef _WIN32
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (held != nullptr)
+            CloseHandle(held);
+#else
+        if (root) {
+            EXPECT_EQ(setresuid(0, 0, 0), 0);
+            EXPECT_EQ(setresgid(0, 0, 0), 0);
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+#endif
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(error, BmpError::kCannotWrite);
+        EXPECT_EQ(int(reason), int(fault.reason));
+        EXPECT_EQ(ReadFileBytes(target), MakeBmp(2, 2));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.root), {}), 1);
     }
 }

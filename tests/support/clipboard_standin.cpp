@@ -1,5 +1,4 @@
-// Keeps the contract the core relies on (open and close, one block taken over on set, locks
-// paired with unlocks), so that what the core does wrong shows in the counts.
+// Keeps the contract the core relies on, so that what the core does wrong shows in the counts.
 #include "tests/support/clipboard_standin.h"
 
 #include <vector>
@@ -8,13 +7,10 @@
 
 StandInClipboard g_standIn;
 
-namespace {
 using MovableBlock = std::vector<uint8_t>;
-MovableBlock* g_dib = nullptr;  // the clipboard's block, owned by the clipboard
-}  // namespace
 
 bool PlatformOpenClipboard() {
-    if (g_standIn.faults.heldElsewhere || g_standIn.open)
+    if (g_standIn.fault == StandInClipboard::kHeldElsewhere || g_standIn.open)
         return false;
     g_standIn.open = true;
     return true;
@@ -27,27 +23,24 @@ void PlatformCloseClipboard() {
 bool PlatformEmptyClipboard() {
     if (!g_standIn.open)
         return false;
-    PlatformFreeMovable(g_dib);
-    g_dib = nullptr;
+    PlatformFreeMovable(g_standIn.block);
+    g_standIn.block = nullptr;
     return true;
 }
 
 ClipboardBlock PlatformGetClipboardDib() {
-    return g_standIn.open ? g_dib : nullptr;
+    return g_standIn.open ? g_standIn.block : nullptr;
 }
 
 bool PlatformSetClipboardDib(ClipboardBlock block) {
-    if (!g_standIn.open || g_standIn.faults.setFails || block == nullptr)
+    if (!g_standIn.open || g_standIn.fault == StandInClipboard::kSetFails || block == nullptr)
         return false;
-    if (g_dib != block)
-        PlatformFreeMovable(g_dib);
-    g_dib = static_cast<MovableBlock*>(block);
+    PlatformFreeMovable(g_standIn.block);
+    g_standIn.block = block;
     return true;
 }
 
 ClipboardBlock PlatformAllocMovable(size_t size) {
-    if (g_standIn.faults.allocFails)
-        return nullptr;
     ++g_standIn.liveBlocks;
     return new MovableBlock(size);
 }
@@ -63,7 +56,7 @@ size_t PlatformMovableSize(ClipboardBlock block) {
 
 // Unlocks are counted whatever the block, so that an unpaired unlock shows as well as a lock left.
 uint8_t* PlatformLockMovable(ClipboardBlock block) {
-    if (block == nullptr || g_standIn.faults.lockFails)
+    if (block == nullptr || g_standIn.fault == StandInClipboard::kLockFails)
         return nullptr;
     ++g_standIn.outstandingLocks;
     return static_cast<MovableBlock*>(block)->data();
@@ -74,8 +67,6 @@ void PlatformUnlockMovable(ClipboardBlock) {
 }
 
 void StandInReset() {
-    g_standIn.faults = {};
-    g_standIn.open = false;
-    PlatformFreeMovable(g_dib);
-    g_dib = nullptr;
+    PlatformFreeMovable(g_standIn.block);
+    g_standIn = {};
 }

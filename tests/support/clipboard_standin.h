@@ -1,21 +1,15 @@
-// The clipboard for tests off Windows: one block held inside this process, whose rare failures
-// can be made to happen on purpose and which tells what was left behind.
+// The clipboard off Windows, whose rare failures a test can make happen.
 #pragma once
 
 #include <cstddef>
 
 struct StandInClipboard {
-    struct Faults {
-        bool heldElsewhere = false;  // opening fails as if another program held the clipboard
-        bool allocFails = false;     // every movable allocation fails
-        bool lockFails = false;      // every lock fails
-        bool setFails = false;       // the clipboard refuses to take a block over
-    } faults;
+    // What fails on purpose: the opening (held by another program), every lock, or the taking over.
+    enum Fault { kNone, kHeldElsewhere, kLockFails, kSetFails } fault = kNone;
     bool open = false;
+    void* block = nullptr;     // the clipboard's own
     size_t liveBlocks = 0;     // movable blocks not yet freed, the clipboard's own included
     int outstandingLocks = 0;  // locks taken less unlocks, over every block
 };
 extern StandInClipboard g_standIn;
-
-// Drops the clipboard's block and any faults, and closes the clipboard.
-void StandInReset();
+void StandInReset();  // closed, empty, without faults

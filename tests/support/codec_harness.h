@@ -1,40 +1,8 @@
-// Every way of reading a file, and the streamed add, held against the models at once.
 #pragma once
-
-#include <algorithm>
-#include <memory>
-#include <string>
 
 #include "image/bmp_file_internal.h"
 #include "image/clipboard_dib.h"
 #include "tests/support/models.h"
-
-// A pipe's two ends over memory, read in 48-byte blocks; the reader fails once it has given
-// failAt bytes.
-struct PipeEnds {
-    explicit PipeEnds(const Bytes& input) : bytes(input) {}
-    static bool Read(void* context, uint8_t* data, size_t length, size_t* got) {
-        auto* p = static_cast<PipeEnds*>(context);
-        *got = std::min(length, p->bytes.size() - p->at);
-        std::copy_n(p->bytes.begin() + ptrdiff_t(p->at), *got, data);
-        p->at += *got;
-        return p->at < p->failAt;
-    }
-    const Bytes& bytes;
-    ReadBlocks blocks{48, {}};
-    size_t at = 0;
-    size_t failAt = SIZE_MAX;
-    Bytes written;
-    const ByteReader reader{Read, this};
-    const ByteWriter writer{[](void* p, const uint8_t* data, size_t length) {
-                                auto& sink = static_cast<PipeEnds*>(p)->written;
-                                sink.insert(sink.end(), data, data + length);
-                                return true;
-                            },
-                            this};
-    const BmpInput in{nullptr, &reader, &blocks};
-    const BmpOutput out{nullptr, &writer};
-};
 
 // WriteDibBlock's output over 0xAB bytes, so a byte it skips shows.
 inline Bytes DibOf(const PixelImage& image) {
@@ -43,104 +11,105 @@ inline Bytes DibOf(const PixelImage& image) {
     return block;
 }
 
-// A way's answers in words, so that a mismatch shows them beside the model's.
-inline std::string Said(bool taken, BmpError error, SystemReason reason, const std::string& rest) {
-    return (taken ? "taken, " : "refused, ") + std::string(DescribeBmpError(error)) + ", reason " +
-           std::to_string(int(reason)) + ", " + rest;
-}
-
-// The image way's bytes, or its verdict with the old OUT kept; in small blocks. Pipes: read to
-// the end, and nothing written for one short within its first block, over half a block.
-inline std::string StreamedMismatch(const Bytes& input, const std::string& path, PixelImage& image,
-                                    BmpError verdict) {
-    const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
-    const std::string out = path + ".out";
-    // One buffer for every call, as a batch keeps one: a wider picture encoded before must leave
-    // no byte in a narrower one's fill.
-    static BmpBuffer want;
-    size_t length = 0;
-    AddToWholeImage(image, settings);
-    EncodeBmp(image, want, &length);
-    const bool accept = verdict == BmpError::kNone;
-    const Bytes wanted = accept ? Bytes(want.block, want.block + length) : Bytes{'o', 'l', 'd'};
-    const ReadBlocks blocks{input.size() < 4096 ? 48u : 4096u, {}};
-    const auto folder = fs::path(path).parent_path();
-    fs::remove(out);
-    if (!accept)  // replacing an OUT would cost a flush a case
-        WriteFileBytes(out, wanted);
-    const auto files = std::distance(fs::directory_iterator(folder), {}) + accept;
-    const auto tally = [](size_t read, ptrdiff_t left) {
-        return ", read " + std::to_string(read) + ", files " + std::to_string(left);
-    };
-    const std::string model =
-        Said(accept, verdict, SystemReason::kNone, "out as wanted" + tally(input.size(), files));
-    const bool cutLate = verdict == BmpError::kTruncated && input.size() > blocks.blockBytes / 2;
-    const size_t limit = cutLate ? input.size() + 54 : 0;  // a short pipe's first block
-    for (bool piped : {false, true}) {
-        BmpError error = BmpError::kCannotWrite;
-        SystemReason reason = SystemReason::kDiskFull;  // what a readable file has none of
-        PipeEnds ends(input);
-        ends.blocks = blocks;
-        const BmpInput in{path.c_str(), nullptr, &blocks};
-        const BmpOutput to{out.c_str(), nullptr};
-        const bool done = piped ? StreamBmp(ends.in, ends.out, settings, &error, &reason)
-                                : StreamBmp(in, to, settings, &error, &reason);
-        const Bytes got = piped ? ends.written : ReadFileBytes(out);
-        const bool asWanted = got == wanted || (piped && !accept && got.size() <= limit);
-        const auto left = piped ? files : std::distance(fs::directory_iterator(folder), {});
-        const std::string said = Said(done, error, reason,
-                                      (asWanted ? "out as wanted" : "out differs") +
-                                          tally(piped ? ends.at : input.size(), left));
-        if (said != model)
-            return (piped ? "streamed pipes: " : "streamed: ") + said + "; want " + model;
+// A pipe's two ends over memory; the reader fails once it has given failAt bytes.
+struct PipeEnds {
+    PipeEnds(const Bytes& input, size_t failAfter) : bytes(input), failAt(failAfter) {}
+    static bool Read(void* context, uint8_t* data, size_t length, size_t* got) {
+        auto* p = static_cast<PipeEnds*>(context);
+        *got = std::min(length, p->bytes.size() - p->at);
+        std::copy_n(p->bytes.begin() + ptrdiff_t(p->at), *got, data);
+        p->at += *got;
+        return p->at < p->failAt;
     }
-    return "";
+    static bool Write(void* context, const uint8_t* data, size_t length) {
+        auto& sink = static_cast<PipeEnds*>(context)->written;
+        sink.insert(sink.end(), data, data + length);
+        return true;
+    }
+    const Bytes& bytes;
+    size_t failAt;
+    size_t at = 0;
+    Bytes written;
+    const ByteReader reader{Read, this};
+    const ByteWriter writer{Write, this};
+};
+
+inline std::string Said(bool taken, BmpError error, SystemReason reason, const std::string& out,
+                        size_t read) {
+    return (taken ? "taken, " : "refused, ") + std::string(DescribeBmpError(error)) + ", reason " +
+           std::to_string(int(reason)) + ", " + out + ", read " + std::to_string(read);
 }
 
-// What differs from the models, or "": the input as a clipboard block, a BMP in memory, of its
-// exact length, and from a pipe (in 48-byte blocks, read to its end), and given a path, as a
-// file and through the streamed add.
+// What differs from the models, or "": the input as a clipboard block, as a BMP in memory and
+// from a pipe read to its end, and given a path alone in its folder, from the file and through
+// the streamed add from the file and from a pipe, which writes nothing for an input short within
+// its first block, over half a block. A refused add keeps the old OUT.
 inline std::string Mismatch(const Bytes& input, const std::string& path = "") {
-    std::unique_ptr<uint8_t[]> exact(new uint8_t[input.size() + 1]);
-    std::copy(input.begin(), input.end(), exact.get());
+    const Bytes exact = input;  // no spare capacity for a reader to overrun unseen
     Picture dib, bmp;
     const bool block = ModelDib(input, &dib);
     const BmpError verdict = ModelBmp(input, &bmp);
-    if (!path.empty() && !WriteFileBytes(path, input))
-        return "no file";
+    const bool accept = verdict == BmpError::kNone;
+    const std::string out = path + ".out";
+    const Bytes old{'o', 'l', 'd'};
+    if (!path.empty()) {
+        fs::remove(out);
+        if (!WriteFileBytes(path, input) || !(accept || WriteFileBytes(out, old)))
+            return "no file";
+    }
     static ScopedImage s;  // one for all calls: a fuzzer's call makes no 128² block
-    static const std::string ways[] = {"clipboard", "memory", "pipe", "failing pipe", "file"};
+    // One buffer for every call, as a batch keeps one: a wider picture encoded before must leave
+    // no byte in a narrower one's fill.
+    static BmpBuffer encoded;
+    Bytes wanted = old;
+    const AdjustSettings settings{int32_t(input.size() % 513) - 256, 100, -37, 1};
+    const ReadBlocks blocks{input.size() < 4096 ? 48u : 4096u, {}};
+    const bool cutLate = verdict == BmpError::kTruncated && input.size() > blocks.blockBytes / 2;
     // A pipe's header is believed before its rows are counted: keep its block in fuzzing bounds.
     const bool huge = input.size() >= 30 && ImageBlockSize(int32_t(GetLe32(input, 18)),
                                                            int32_t(GetLe32(input, 22))) > 1 << 25;
-    for (int way = 0; way < (path.empty() ? 4 : 5); ++way) {
+    const fs::path folder = fs::path(path).parent_path();
+    static const std::string ways[] = {"clipboard", "memory",   "pipe",         "failing pipe",
+                                       "file",      "streamed", "streamed pipe"};
+    for (int way = 0; way < (path.empty() ? 4 : 7); ++way) {
         if (huge && (way == 2 || way == 3))
             continue;
-        s.image.Create(2, 3);
-        Scramble(s.image, uint32_t(input.size()));
-        const Picture before = Capture(s.image);
         const BmpError expected = way == 3 ? BmpError::kCannotOpen : verdict;
-        const bool accept = way == 0 ? block : expected == BmpError::kNone;
         // Answers no reader would give: the clipboard's gives no error, the memory's no reason.
         BmpError error = way == 0 ? expected : BmpError::kCannotWrite;
         SystemReason reason = way >= 2 ? SystemReason::kDiskFull : SystemReason::kNone;
-        PipeEnds ends(input);
-        ends.failAt = way == 3 ? input.size() : SIZE_MAX;
-        const bool read = way == 0   ? ReadDibBlock(s.image, exact.get(), input.size())
-                          : way == 1 ? DecodeBmp(s.image, exact.get(), input.size(), &error)
-                          : way < 4  ? LoadBmpFrom(s.image, ends.in, &error, &reason)
-                                     : LoadBmp(s.image, path.c_str(), &error, &reason);
-        const Picture got = Capture(s.image);
-        const Picture want = read ? (way ? bmp : dib) : before;
-        const bool same = got == want;  // first, so that Describe names the first difference
-        const size_t taken = way == 2 ? ends.at : input.size();  // a pipe is read to its end
-        const std::string said =
-            Said(read, error, reason, Describe(got) + ", read " + std::to_string(taken));
-        const std::string model = Said(accept, expected, SystemReason::kNone,
-                                       Describe(want) + ", read " + std::to_string(input.size()));
-        if (!same || said != model)
-            return ways[way] + ", " + std::to_string(input.size()) + " bytes: " + said + "; want " +
-                   model;
+        PipeEnds ends(input, way == 3 ? input.size() : SIZE_MAX);
+        const BmpInput in{way == 4 || way == 5 ? path.c_str() : nullptr, &ends.reader, &blocks};
+        bool taken = false;
+        std::string got;
+        if (way < 5) {
+            Scramble(s.image, uint32_t(input.size() + way));
+            const Picture before = Capture(s.image);
+            taken = way == 0   ? ReadDibBlock(s.image, exact.data(), input.size())
+                    : way == 1 ? DecodeBmp(s.image, exact.data(), input.size(), &error)
+                               : LoadBmpFrom(s.image, in, &error, &reason);
+            const Picture& model = taken ? (way ? bmp : dib) : before;
+            got = Capture(s.image) == model ? "as wanted" : "picture differs";
+        } else {
+            if (way == 5) {  // the picture the file gave, or the old one it kept, added to
+                size_t length = 0;
+                AddToWholeImage(s.image, settings);
+                EncodeBmp(s.image, encoded, &length);
+                wanted = accept ? Bytes(encoded.block, encoded.block + length) : old;
+            }
+            const BmpOutput to{way == 5 ? out.c_str() : nullptr, &ends.writer};
+            taken = StreamBmp(in, to, settings, &error, &reason);
+            const Bytes written = way == 6 ? ends.written : ReadFileBytes(out);
+            const bool cut = !accept && written.size() <= (cutLate ? input.size() + 54 : 0);
+            const bool alone = std::distance(fs::directory_iterator(folder), {}) == 2;
+            got = (written == wanted || (way == 6 && cut)) && alone ? "as wanted" : "out differs";
+        }
+        const bool piped = way == 2 || way == 3 || way == 6;
+        const std::string said = Said(taken, error, reason, got, piped ? ends.at : input.size());
+        const std::string model = Said(way == 0 ? block : expected == BmpError::kNone, expected,
+                                       SystemReason::kNone, "as wanted", input.size());
+        if (said != model)
+            return ways[way] + ": " + said + "; want " + model;
     }
-    return path.empty() ? "" : StreamedMismatch(input, path, s.image, verdict);
+    return "";
 }

@@ -1,11 +1,6 @@
-// What the core is held to: pictures as plain bytes, and the readers and the addition modelled
-// straight from the headers in 64 bits.
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
 #include <ostream>
-#include <string>
 
 #include "image/bmp_file.h"
 #include "image/pixel_addition.h"
@@ -17,7 +12,6 @@ inline void Scramble(PixelImage& image, uint32_t seed) {
         image.RowPixels(0)[i] = uint8_t(i / 4 * (i % 4 * 2 + 1) * 37 + seed * (i % 4 + 3));
 }
 
-// All there is to see of an image: its size and its whole block, header included.
 struct Picture {
     int32_t width = 0;
     int32_t height = 0;
@@ -34,22 +28,15 @@ inline bool operator==(const Picture& got, const Picture& want) {
     return at == got.block.end() && other == want.block.end();  // the header holds the size
 }
 
-// The size, and after a failed comparison the first differing header byte or pixel byte (0
-// blue, 1 green, 2 red, 3 the fourth), so that EXPECT_EQ names it with got and want.
-inline std::string Describe(const Picture& p) {
-    const std::string size = std::to_string(p.width) + "x" + std::to_string(p.height);
-    const size_t at = p.firstDifference;
-    if (at >= p.block.size())
-        return size;
-    const size_t pixel = (at - 40) / 4;
-    const std::string where = at < 40 ? ", header byte " + std::to_string(at)
-                                      : ", pixel (" + std::to_string(pixel % size_t(p.width)) +
-                                            "," + std::to_string(pixel / size_t(p.width)) +
-                                            ") byte " + std::to_string((at - 40) % 4);
-    return size + where + " = " + std::to_string(p.block[at]);
-}
+// After a failed comparison, the first differing byte: of the header, or of a pixel (0 blue).
 inline void PrintTo(const Picture& p, std::ostream* out) {
-    *out << Describe(p);
+    const size_t at = p.firstDifference;
+    *out << p.width << "x" << p.height;
+    if (at < 40 && at < p.block.size())
+        *out << ", header byte " << at << " = " << int(p.block[at]);
+    else if (at < p.block.size())
+        *out << ", pixel (" << (at - 40) / 4 % p.width << "," << (at - 40) / 4 / p.width
+             << ") byte " << (at - 40) % 4 << " = " << int(p.block[at]);
 }
 
 inline Picture Capture(const PixelImage& image) {
@@ -65,13 +52,19 @@ inline Picture Blank(int32_t width, int32_t height) {
     return p;
 }
 
-// The verdicts, in 64 bits straight from the headers, and the rows they read.
-inline void ModelRows(const Bytes& in, uint64_t offset, uint64_t stride, int bytes, Picture* out) {
-    for (int64_t i = 0; i < int64_t{out->width} * out->height; ++i) {
-        const uint8_t* px =
-            &in[offset + (out->height - 1 - i / out->width) * stride + i % out->width * bytes];
-        std::copy(px, px + bytes, out->At(i % out->width, i / out->width));
+// The verdicts, in 64 bits straight from the headers; false when the rows do not fit.
+inline bool ModelRows(const Bytes& in, uint64_t offset, int64_t width, int64_t height, int bytes,
+                      Picture* out) {
+    const uint64_t stride = bytes == 4 ? width * 4 : (width * 3 + 3) / 4 * 4;
+    // Divided: the widest image's rows times the tallest would pass 64 bits.
+    if (offset > in.size() || uint64_t(height) > (in.size() - offset) / stride)
+        return false;
+    *out = Blank(int32_t(width), int32_t(height));
+    for (int64_t i = 0; i < width * height; ++i) {
+        const uint8_t* px = &in[offset + (height - 1 - i / width) * stride + i % width * bytes];
+        std::copy(px, px + bytes, out->At(i % width, i / width));
     }
+    return true;
 }
 
 inline BmpError ModelBmp(const Bytes& f, Picture* out) {
@@ -81,13 +74,8 @@ inline BmpError ModelBmp(const Bytes& f, Picture* out) {
     const int64_t height = int32_t(GetLe32(f, 22));
     if (width < 1 || height < 1)
         return BmpError::kBadSize;
-    const uint64_t offset = GetLe32(f, 10);
-    const uint64_t stride = (width * 3 + 3) / 4 * 4;
-    if (offset + stride * height > f.size())
-        return BmpError::kTruncated;
-    *out = Blank(int32_t(width), int32_t(height));
-    ModelRows(f, offset, stride, 3, out);
-    return BmpError::kNone;
+    return ModelRows(f, GetLe32(f, 10), width, height, 3, out) ? BmpError::kNone
+                                                               : BmpError::kTruncated;
 }
 
 inline bool ModelDib(const Bytes& b, Picture* out) {
@@ -98,17 +86,10 @@ inline bool ModelDib(const Bytes& b, Picture* out) {
     const int64_t height = int32_t(GetLe32(b, 8));
     const bool masks = bits == 32 && GetLe32(b, 0) == 40 && GetLe32(b, 16) == 3;
     const uint64_t offset = uint64_t{GetLe32(b, 0)} + (masks ? 12 : 0) + GetLe32(b, 32) * 4ull;
-    const uint64_t stride = bits == 32 ? width * 4 : (width * 3 + 3) / 4 * 4;
-    // Divided: the widest image's rows times the tallest would pass 64 bits.
-    if ((bits != 24 && bits != 32) || width < 1 || height < 1 || offset > b.size() ||
-        uint64_t(height) > (b.size() - offset) / stride)
-        return false;
-    *out = Blank(int32_t(width), int32_t(height));
-    ModelRows(b, offset, stride, bits / 8, out);
-    return true;
+    return (bits == 24 || bits == 32) && width > 0 && height > 0 &&
+           ModelRows(b, offset, width, height, bits / 8, out);
 }
 
-// Each channel plus its offset, clamped to 0..255; the fourth byte kept.
 inline void ModelAdd(Picture& p, int64_t x, int64_t y, const AdjustSettings& s) {
     const int64_t offsets[3] = {s.blue, s.green, s.red};
     if (x < 0 || y < 0 || x >= p.width || y >= p.height)

@@ -1,4 +1,3 @@
-// Scratch folders and whole files read and written as bytes.
 #pragma once
 
 #include <chrono>
