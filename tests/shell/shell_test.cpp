@@ -223,7 +223,7 @@ TEST_F(ShellTest, MenuCommandsKeepTheFileNameAndTheModifiedFlag) {
     EXPECT_EQ(full, g_dialogFileTitle) << "appended past the name";
 }
 
-// A drag stamps and reads out only where the user sees the picture.
+// A drag stamps only where the user sees the picture; the screen and the readout follow it.
 TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     ASSERT_TRUE(g_image.Create(2000, 70000));
     RefitCanvas();
