@@ -1,5 +1,4 @@
-# `check NAME COMMAND...` counts its status, the command's output unseen; `finish` prints
-# CTest's closing line.
+# `check NAME COMMAND...` counts its status, its output unseen; `finish` prints CTest's last line.
 passed=0 failed=0
 check() {
   local name=$1 verdict
