@@ -176,6 +176,9 @@ TEST_F(ShellTest, MenuCommandsKeepTheFileNameAndTheModifiedFlag) {
             got.push_back(GetMenuItemID(menu, i));
         EXPECT_EQ(items[popup], got) << "popup " << popup;
     }
+    char label[32] = "";
+    GetMenuStringA(GetSubMenu(bar, 0), 0, label, sizeof label, MF_BYPOSITION);
+    EXPECT_STREQ("\212J\202\255\201i&O\201j", label) << "File > Open in code page 932";
     const auto greyed = [bar](UINT id) {
         return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
     };
@@ -290,6 +293,12 @@ TEST_F(ShellTest, CanvasScrollsAndPaintsWhatTheUserSees) {
     SendMessageA(g_canvas, WM_MOUSEMOVE, 0, MAKELPARAM(150, 150));
     ExpectBarAsRepainted("after a shorter text");
     EXPECT_EQ("(250,250)-R:0,G:0,B:9", Text(g_statusBar)) << "the whole-image command";
+    // After a lost capture the button held only reads out.
+    SendMessageA(g_canvas, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 500));
+    SendMessageA(g_canvas, WM_CAPTURECHANGED, 0, 0);
+    want = Capture(g_image);
+    SendMessageA(g_canvas, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 4));
+    EXPECT_EQ(Capture(g_image), want) << "painted after the capture was lost";
 }
 
 // The window, both bars and their text scale with the display; the picture does not.
