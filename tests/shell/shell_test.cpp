@@ -334,20 +334,24 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     };
     const std::vector<LONG> was = edges();
     EXPECT_EQ(ScaleToDpi(kAdjustBarHeight, dpi), was.back()) << "the canvas's top";
-    LOGFONTA text;
-    GetObjectA(HGDIOBJ(SendMessageA(g_statusBar, WM_GETFONT, 0, 0)), sizeof text, &text);
+    const auto fontHeight = [](HWND window) {
+        LOGFONTA font;
+        GetObjectA(HGDIOBJ(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return std::abs(font.lfHeight);
+    };
+    const LONG statusFont = fontHeight(g_statusBar);
+    const LONG boxFont = fontHeight(g_adjustBar.edit[0]);
     for (const UINT scale : {2 * dpi, dpi, 2 * dpi}) {
         const RECT suggested = {0, 0, ScaleToDpi(600, scale), ScaleToDpi(450, scale)};
         SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&suggested));
-        // The status bar's font follows the scale, the bar its font, and the canvas the bar.
-        LOGFONTA font;
-        GetObjectA(HGDIOBJ(SendMessageA(g_statusBar, WM_GETFONT, 0, 0)), sizeof font, &font);
+        // The fonts follow the scale, the status bar its font, and the canvas the bar.
         RECT status;
         GetWindowRect(g_statusBar, &status);
         RECT canvas;
         GetWindowRect(g_canvas, &canvas);
-        EXPECT_NEAR(text.lfHeight * double(scale) / dpi, font.lfHeight, 1) << scale;
-        EXPECT_GT(status.bottom - status.top, std::abs(font.lfHeight)) << "bar at " << scale;
+        EXPECT_NEAR(statusFont * double(scale) / dpi, fontHeight(g_statusBar), 1) << scale;
+        EXPECT_NEAR(boxFont * double(scale) / dpi, fontHeight(g_adjustBar.edit[3]), 1) << scale;
+        EXPECT_GT(status.bottom - status.top, fontHeight(g_statusBar)) << "bar at " << scale;
         EXPECT_EQ(status.top, canvas.bottom) << "canvas at " << scale;
         const std::vector<LONG> got = edges();
         for (size_t i = 0; i < got.size(); ++i)
