@@ -1,3 +1,4 @@
+// Inputs built byte by byte: BMP files and clipboard blocks whose every pixel is known.
 #pragma once
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Every way of reading a file, and the streamed add, held against the models at once.
 #pragma once
 
 #include "image/bmp_file_internal.h"

@@ -1,3 +1,4 @@
+// What the core is held to: pictures as plain bytes, the readers and the addition in 64 bits.
 #pragma once
 
 #include <ostream>

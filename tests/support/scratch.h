@@ -1,3 +1,4 @@
+// Scratch folders, and whole files read and written as bytes.
 #pragma once
 
 #include <chrono>
