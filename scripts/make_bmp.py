@@ -5,7 +5,6 @@ end-to-end runs and the benchmarks.
   make_bmp.py PATH WIDTH HEIGHT R G B        one colour
   make_bmp.py PATH WIDTH HEIGHT noise SEED   every pixel byte from a seeded generator, so no
                                              tool can take a shortcut on flat colour
-  make_bmp.py PATH WIDTH HEIGHT checks       1-pixel checks, magenta at the top left, and green
 """
 import random, struct, sys
 
@@ -16,14 +15,11 @@ if sys.argv[4:5] == ["noise"]:
     rng = random.Random(int(sys.argv[5]))
     rows = b"".join(rng.randbytes(3 * w) + pad for _ in range(h))
 else:
-    checks = sys.argv[4:5] == ["checks"]
-    colour = [] if checks else [int(c) for c in sys.argv[4:7]]
+    colour = [int(c) for c in sys.argv[4:7]]
     rows = bytearray()
     for y in reversed(range(h)):
         for x in range(w):
             r, g, b = colour or (128, y * 5 % 256, x * 4 % 256)
-            if checks:
-                r, g, b = (0, 255, 0) if (x + y) % 2 else (255, 0, 255)
             rows += bytes((b, g, r))
         rows += pad
 head = b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54)
