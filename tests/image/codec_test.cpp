@@ -52,6 +52,11 @@ TEST(CodecTest, ReadersMatchTheModelsAndSavesTheFixedLayout) {
             }
     }
     EXPECT_EQ(Mismatch(MakeBmp(1501, 3000), path), "");
+    ScopedImage large;  // saved past the 8 MiB slices a file goes out in
+    const Bytes bmp = MakeBmp(1501, 3000, 0);
+    ASSERT_TRUE(DecodeBmp(large.image, bmp.data(), bmp.size()));
+    ASSERT_TRUE(SaveBmp(large.image, name.c_str()));
+    EXPECT_EQ(ReadFileBytes(name), bmp);
     ScopedImage s;
     BmpError error = BmpError::kNone;
     EXPECT_FALSE(LoadBmp(s.image, dir.root.c_str(), &error));  // a folder

@@ -334,6 +334,10 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     };
     const std::vector<LONG> was = edges();
     EXPECT_EQ(ScaleToDpi(kAdjustBarHeight, dpi), was.back()) << "the canvas's top";
+    for (int i = 0; i < kAdjustCount; ++i) {  // label, box and arrows, left to right
+        EXPECT_LE(was[4 * i + 2], was[4 * (kAdjustCount + i)]) << "label and box " << i;
+        EXPECT_EQ(was[4 * (kAdjustCount + i) + 2], was[4 * (2 * kAdjustCount + i)]) << i;
+    }
     const auto fontHeight = [](HWND window) {
         LOGFONTA font;
         GetObjectA(HGDIOBJ(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
