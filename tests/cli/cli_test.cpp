@@ -114,7 +114,7 @@ TEST(CliTest, AddAllMatchesAddAndOutlivesAFailure) {
     EXPECT_EQ(text,
               "3 done, 1 failed\n|velmora-cli: cannot load bad.bmp: not a 24 bits per pixel "
               "BMP file\n");
-    EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 --in-place -j 1 --" + files, &text), kExitOk);
+    EXPECT_EQ(RunIn(dir, "add-all 40 -256 7 --in-place -j 1 --quiet --" + files, &text), kExitOk);
     for (const std::string& f : names) {
         EXPECT_EQ(ReadFileBytes(f), ReadFileBytes("w" + f)) << f;
         EXPECT_EQ(ReadFileBytes("out/" + f), ReadFileBytes("w" + f)) << f;

@@ -157,6 +157,7 @@ TEST_F(ShellTest, MenuCommandsKeepTheFileNameAndTheModifiedFlag) {
         {.name = "save cancelled", .command = IDM_SAVE_AS, .answers = {""}},
         {.name = "overwrite fails", .startFile = "gone\\small.bmp", .command = IDM_OVERWRITE_SAVE, .answers = {"#1"}, .shown = "エラー|保存に失敗しました。;"},
         {.name = "drop a name too long", .dropped = cut + "ccc.bmp"},
+        {.name = "drop, no BMP first", .dropped = std::string("C:\\windows\\win.ini") + '\0' + Path("tall.bmp")},
         {.name = "version", .command = IDM_VERSION_INFO, .answers = {"#1"}, .shown = "バージョン情報|Velmora 05 Copyright (C) 2026 Velmora 開発チーム;"},
         {.name = "image size", .command = IDM_IMAGE_SIZE, .answers = {"#1"}, .shown = "画像サイズ|幅：5ピクセル　高さ：3ピクセル;"},
         {.name = "a title past wsprintfA's limit", .startFile = "C:\\" + std::string(1500, 'n')},
@@ -206,6 +207,8 @@ TEST_F(ShellTest, MenuCommandsKeepTheFileNameAndTheModifiedFlag) {
                 memcpy(header + 1, step.dropped.data(), step.dropped.size());
                 GlobalUnlock(block);
                 SendMessageA(g_mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+                const char* next = step.flag == kCleared ? g_currentFileName : "";
+                EXPECT_STREQ(next, g_dialogFile) << "the next dialog starts there";
             } else {
                 shown = Run(step.command, step.answers);
             }
@@ -344,8 +347,7 @@ TEST_F(ShellTest, LayoutFollowsTheDisplayScale) {
     const LONG statusFont = fontHeight(g_statusBar);
     const LONG boxFont = fontHeight(g_adjustBar.edit[0]);
     for (const UINT scale : {2 * dpi, dpi, 2 * dpi}) {
-        // From the picture's foot the view neither runs past it nor jumps back to the top.
-        SetScrollPos(g_canvas, SB_VERT, 2000, FALSE);
+        SetScrollPos(g_canvas, SB_VERT, 2000, FALSE);  // the foot; stays in view, not reset
         const RECT suggested = {0, 0, ScaleToDpi(600, scale), ScaleToDpi(450, scale)};
         SendMessageA(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(scale, scale), LPARAM(&suggested));
         RECT view;

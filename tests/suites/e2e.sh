@@ -54,8 +54,7 @@ for key in ctrl+o=開く ctrl+shift+s=保存; do  # Escape until the dialog has 
 done
 xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+c sleep .3 key --clearmodifiers ctrl+v
 check "Ctrl+C, Ctrl+V pastes the picture, with no name" find_window '^Velmora - $'
-# Only real Windows stretches a program that does not say it is aware.
-check "velmora.exe declares per-monitor awareness" \
+check "velmora.exe declares per-monitor awareness, or real Windows would stretch it" \
   grep -q PerMonitorV2 <(strings "$build_root/windows/shell/velmora.exe")
 velmora_wine_stop
 
