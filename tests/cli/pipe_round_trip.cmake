@@ -20,6 +20,12 @@ execute_process(COMMAND ${EMULATOR} ${CLI} info - INPUT_FILE ${DATA}/in_3x2.bmp
 if(NOT said MATCHES "^3x2\r?\n$")
   message(FATAL_ERROR "info - said: ${said}")
 endif()
+# A pipe that holds no picture is refused for what it holds, not as too large.
+execute_process(COMMAND ${EMULATOR} ${CLI} info - INPUT_FILE ${CMAKE_CURRENT_LIST_FILE}
+                ERROR_VARIABLE said)
+if(NOT said MATCHES "cannot load -: not a 24 bits per pixel BMP file\r?\n$")
+  message(FATAL_ERROR "a text on a pipe: ${said}")
+endif()
 # An endless pipe is refused as too large, as a file past 2 GiB is, and nothing is written.
 if(NOT EMULATOR)
   file(REMOVE ${OUT})
