@@ -15,7 +15,7 @@ start() {
   "$cli" add "$work/old.bmp" "$work/new.bmp" 40 -30 9
   for i in $(seq "$2"); do cp "$work/old.bmp" "$1/$i.bmp"; done
   "$cli" add-all 40 -30 9 --in-place -j 1 "$1"/*.bmp >"$work/said" 2>"$work/complaints" &
-  pid=$!
+  pid=$! open=0
 }
 # ended DIR: add-all's exit status, and how many entries DIR holds, and of them old.bmp and new.bmp
 ended() {
